@@ -1,0 +1,13 @@
+# One sanitizer per build tree, chosen with -DTOLVA_SANITIZER=...
+if(TOLVA_SANITIZER STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+elseif(TOLVA_SANITIZER STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(TOLVA_SANITIZER STREQUAL "realtime")
+    add_compile_options(-fsanitize=realtime)
+    add_link_options(-fsanitize=realtime)
+elseif(NOT TOLVA_SANITIZER STREQUAL "")
+    message(FATAL_ERROR "Unknown TOLVA_SANITIZER '${TOLVA_SANITIZER}'")
+endif()

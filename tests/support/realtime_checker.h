@@ -1,0 +1,39 @@
+#pragma once
+
+// Watches a thread while it runs real-time code: heap allocations, lock
+// acquisitions, system calls through the C library, and voluntary context
+// switches (the thread blocked). Tests wrap the code in a RealtimeSection
+// and expect no violation.
+//
+// Plain builds interpose the allocator, the pthread locks and the blocking
+// libc calls. Sanitizer builds own those symbols; there only allocations are
+// counted (through the sanitizer's allocation hooks), and the RealtimeSanitizer
+// build checks everything itself.
+
+#include <cstdint>
+
+namespace tolva::test {
+
+struct RealtimeViolations {
+    uint64_t allocations = 0;
+    uint64_t locks = 0;
+    uint64_t systemCalls = 0;
+};
+
+// While one lives, the calling thread counts as real-time.
+class RealtimeSection {
+public:
+    RealtimeSection();
+    ~RealtimeSection();
+    RealtimeSection(const RealtimeSection&) = delete;
+    RealtimeSection& operator=(const RealtimeSection&) = delete;
+};
+
+RealtimeViolations realtimeViolations();
+void resetRealtimeViolations();
+// Whether locks and system calls are watched in this build (allocations always are).
+bool realtimeLocksAndCallsWatched();
+// The calling thread's voluntary context switches so far.
+long voluntaryContextSwitches();
+
+}  // namespace tolva::test
