@@ -75,6 +75,11 @@ public:
     // device orders it before the first cycle.
     AudioStreamBasicDescription streamFormat{};
 
+    // The states that releasing Bypass restores, and that Mute saw when it
+    // was engaged (the latter is only reported). [UI]
+    int32_t bypassPreviousState = StateSilent;
+    int32_t mutePreviousState = StateSilent;
+
     // ---- Outlets: the panel's controls. Set once, before the first Play. ----
     SliderModel* frequencySlider = nullptr;
     SliderModel* depthSlider = nullptr;
@@ -132,6 +137,9 @@ public:
     void toggleBypass(ButtonModel* sender);
     // [UI]
     void toggleMute(ButtonModel* sender);
+    // [UI] Waits until the render thread has taken up a fade-out: true when it
+    // did, false when the device stopped calling back (the wait is bounded).
+    bool waitForFadeOut();
 
     // ---- frequency/ ----
     // [UI]

@@ -53,6 +53,11 @@ public:
     virtual OSStatus enableInput(bool enable) = 0;
     // [UI] The device's sample rate in Hz.
     virtual OSStatus sampleRate(double* rate) = 0;
+    // [UI] Frames per device cycle, as far as the device knows it now.
+    virtual OSStatus bufferFrameSize(UInt32* frames) {
+        (void)frames;
+        return kAudioUnitErr_InvalidProperty;
+    }
     // [UI] Called after the layer has installed the callback.
     virtual OSStatus setRenderCallback() { return noErr; }
     // [UI] The layer has already checked that the format is mono 32-bit float.

@@ -224,6 +224,18 @@ OSStatus AudioUnitGetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioU
         }
         return status;
     }
+    if (inID == kAudioDevicePropertyBufferFrameSize) {
+        if (*ioDataSize < sizeof(UInt32)) {
+            return kAudio_ParamError;
+        }
+        UInt32 frames = 0;
+        OSStatus status = inUnit->backend->bufferFrameSize(&frames);
+        if (status == noErr) {
+            *static_cast<UInt32*>(outData) = frames;
+            *ioDataSize = sizeof(UInt32);
+        }
+        return status;
+    }
     return kAudioUnitErr_InvalidProperty;
 }
 

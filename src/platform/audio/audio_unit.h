@@ -65,6 +65,8 @@ inline constexpr AudioUnitPropertyID kAudioUnitProperty_SampleRate = 2;
 inline constexpr AudioUnitPropertyID kAudioUnitProperty_StreamFormat = 8;
 inline constexpr AudioUnitPropertyID kAudioUnitProperty_SetRenderCallback = 23;
 inline constexpr AudioUnitPropertyID kAudioOutputUnitProperty_EnableIO = 2003;
+// The device's frames per cycle (UInt32, global scope); may change while running.
+inline constexpr AudioUnitPropertyID kAudioDevicePropertyBufferFrameSize = fourCharCode("fsiz");
 inline constexpr AudioUnitScope kAudioUnitScope_Global = 0;
 inline constexpr AudioUnitScope kAudioUnitScope_Input = 1;
 inline constexpr AudioUnitScope kAudioUnitScope_Output = 2;

@@ -25,6 +25,10 @@ public:
         }
         return status;
     }
+    OSStatus bufferFrameSize(UInt32* frames) override {
+        *frames = device_.lastFrames_.load(std::memory_order_acquire);
+        return noErr;
+    }
     OSStatus setRenderCallback() override { return device_.record(AudioCall::SetRenderCallback); }
     OSStatus setStreamFormat(AudioCall side, const AudioStreamBasicDescription&) override {
         return device_.record(side);
@@ -162,6 +166,7 @@ void ManualAudioDevice::cycle(UInt32 frames, float* out) {
     if (stopReturned_.load(std::memory_order_acquire)) {
         cyclesAfterStop_.fetch_add(1, std::memory_order_acq_rel);
     }
+    lastFrames_.store(frames, std::memory_order_release);
     host->renderCycle(frames, out);
     framesSinceStart_ += frames;
     cycles_.fetch_add(1, std::memory_order_acq_rel);

@@ -90,6 +90,7 @@ private:
     std::atomic<uint64_t> cycles_{0};
     std::atomic<uint64_t> cyclesAfterStop_{0};
     std::atomic<int> instances_{0};
+    std::atomic<UInt32> lastFrames_{256};  // frames of the latest cycle
     uint64_t framesSinceStart_ = 0;  // render side
 };
 
