@@ -30,13 +30,17 @@ void RingModulatorViewController::midiFreqChanged() TOLVA_NONBLOCKING {
             const double x = f * 440.0 / (a * multiplier);
             return logarithmic ? logval(x, min, max) : x;
         };
-        // One octave step at most, and never beyond x1/4 or x4: a note
-        // further out leaves the slider at its end while the carrier and the
-        // text show the true frequency.
+        // One octave step at most each way, and never beyond x1/4 or x4: a
+        // note further out leaves the slider at its end while the carrier and
+        // the text show the true frequency. The linear scale tests the lower
+        // end with the multiplier the upper test left, so a range narrower
+        // than an octave steps up and back down again.
         const double p = sliderValue(m);
         if (p > max && m * 2.0 <= kHighestMult) {
             m *= 2.0;
-        } else if (min > p && m * 0.5 >= kLowestMult) {
+        }
+        const double q = logarithmic ? p : sliderValue(m);
+        if (min > q && m * 0.5 >= kLowestMult) {
             m *= 0.5;
         }
         mult.store(m, std::memory_order_relaxed);
