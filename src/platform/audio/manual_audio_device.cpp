@@ -71,6 +71,9 @@ public:
             return status;
         }
         auto* dst = static_cast<float*>(io->mBuffers[0].mData);
+        // Never past the end of the buffer the caller handed over.
+        const auto fit = static_cast<UInt32>(io->mBuffers[0].mDataByteSize / sizeof(float));
+        frames = frames < fit ? frames : fit;
         if (device_.input_) {
             device_.input_(dst, frames, device_.framesSinceStart_);
         } else if (frames > 0) {
