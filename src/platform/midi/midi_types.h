@@ -19,6 +19,7 @@ using OSStatus = int32_t;
 inline constexpr OSStatus kMIDIParamErr = -50;
 inline constexpr OSStatus kMIDIInvalidClient = -10830;
 inline constexpr OSStatus kMIDIInvalidPort = -10831;
+inline constexpr OSStatus kMIDINoConnection = -10833;
 inline constexpr OSStatus kMIDIUnknownEndpoint = -10834;
 inline constexpr OSStatus kMIDIServerStartErr = -10839;
 inline constexpr OSStatus kMIDINotPermitted = -10844;
