@@ -1,100 +1,19 @@
 // A device call that fails during Play ends the application: the exact line
 // on standard error, the alert, exit status 1 — and nothing after the failed
-// call is done, nothing is started and the play button keeps its title. The
-// alert is shown by a presenter of this test that also writes what the device
-// has been through, so that the dying process can tell the test about it.
+// call is done, nothing is started and the play button keeps its title.
 
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdio>
 #include <limits>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "device/transport_fixture.h"
-#include "platform/ui/alert.h"
+#include "device/dying_play.h"
 
 namespace tolva::test {
 namespace {
-
-// Backslashes every character that an extended regular expression treats specially.
-std::string literal(std::string_view text) {
-    std::string out;
-    for (char ch : text) {
-        if (std::string_view(".[]{}()\\*+?^$|").find(ch) != std::string_view::npos) {
-            out += '\\';
-        }
-        out += ch;
-    }
-    return out;
-}
-
-std::string callList(const std::vector<AudioCall>& calls) {
-    std::string out;
-    for (AudioCall call : calls) {
-        if (!out.empty()) {
-            out += ',';
-        }
-        out += audioCallName(call);
-    }
-    return out;
-}
-
-// The calls of a Play, in order, up to and including `last`.
-std::vector<AudioCall> playCallsThrough(AudioCall last) {
-    std::vector<AudioCall> calls;
-    for (int i = 0; i <= static_cast<int>(last); ++i) {
-        calls.push_back(static_cast<AudioCall>(i));
-    }
-    return calls;
-}
-
-class WitnessPresenter final : public AlertPresenter {
-  public:
-    WitnessPresenter(const ManualAudioDevice& device, const ControlPanel& panel)
-        : device_(device), panel_(panel) {}
-    void showCriticalAlert(std::string_view title, std::string_view message,
-                           std::string_view button) override {
-        std::fprintf(stderr, "alert <%.*s> <%.*s> <%.*s> running=%d calls=%s play=%s\n",
-                     static_cast<int>(title.size()), title.data(), static_cast<int>(message.size()),
-                     message.data(), static_cast<int>(button.size()), button.data(),
-                     device_.running() ? 1 : 0, callList(device_.callLog()).c_str(),
-                     panel_.playButton.title().c_str());
-    }
-
-  private:
-    const ManualAudioDevice& device_;
-    const ControlPanel& panel_;
-};
-
-// What a dying Play writes on standard error, from its first character to its last.
-std::string dyingWords(std::string_view operation, std::string_view code,
-                       const std::vector<AudioCall>& calls) {
-    const std::string text = std::string(operation) + " (" + std::string(code) + ")";
-    return "^" + literal("Error: " + text + "\n") +
-           literal("alert <Tolva: Hardware Error:> <" + text +
-                   "\nApplication will quit> <OK> running=0 calls=" + callList(calls) +
-                   " play=Play\n") +
-           "$";
-}
-
-class DeviceSetupFailureTest : public TransportFixture {
-  protected:
-    void SetUp() override {
-        TransportFixture::SetUp();
-        GTEST_FLAG_SET(death_test_style, "threadsafe");
-        setAlertPresenter(&presenter);
-    }
-    void TearDown() override {
-        setAlertPresenter(nullptr);
-        TransportFixture::TearDown();
-    }
-
-    WitnessPresenter presenter{device, panel};
-};
 
 struct FailingStep {
     AudioCall call;
@@ -107,7 +26,7 @@ void PrintTo(const FailingStep& step, std::ostream* os) {
     *os << audioCallName(step.call);
 }
 
-class EachStepOfPlayFailing : public DeviceSetupFailureTest,
+class EachStepOfPlayFailing : public DyingPlayTest,
                               public ::testing::WithParamInterface<FailingStep> {};
 
 TEST_P(EachStepOfPlayFailing, EndsTheApplicationWithItsOwnTextAndStartsNothing) {
@@ -146,13 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
         return out;
     });
 
-TEST_F(DeviceSetupFailureTest, WithNoDeviceToBeHadPlayCannotGetAnInstance) {
+TEST_F(DyingPlayTest, WithNoDeviceToBeHadPlayCannotGetAnInstance) {
     setAudioDeviceProvider(nullptr);
     EXPECT_EXIT(play(), ::testing::ExitedWithCode(1),
                 dyingWords("Couldn't get audio unit instance", "'!dev'", {}));
 }
 
-class UnusableRate : public DeviceSetupFailureTest, public ::testing::WithParamInterface<double> {};
+class UnusableRate : public DyingPlayTest, public ::testing::WithParamInterface<double> {};
 
 TEST_P(UnusableRate, IsReportedAsAFailureToGetTheSampleRate) {
     device.setSampleRate(GetParam());
@@ -166,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(OutsideOneHertzTo1536kHz, UnusableRate,
                                            std::numeric_limits<double>::infinity(),
                                            std::numeric_limits<double>::quiet_NaN()));
 
-TEST_F(DeviceSetupFailureTest, ALaterPlayThatFailsReportsThatPlaysFailure) {
+TEST_F(DyingPlayTest, ALaterPlayThatFailsReportsThatPlaysFailure) {
     play();
     stopWithCycles();
     device.clearCallLog();

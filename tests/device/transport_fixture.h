@@ -28,6 +28,8 @@ namespace tolva::test {
 
 // Long enough for any wait on a loaded machine; only a guard against hangs.
 inline constexpr std::chrono::seconds kHangGuard{5};
+// Time between the cycles of a thread-driven device.
+inline constexpr std::chrono::microseconds kCyclePeriod{200};
 
 // A device that hands every call to a ManualAudioDevice and keeps the stream
 // formats set on each side of the unit.
@@ -163,7 +165,11 @@ class TransportFixture : public ::testing::Test {
 
     // Cycles from the device's own thread, 64 frames at a time.
     void driveFromThread() {
-        device.driveFromThread(64, std::chrono::microseconds(200));
+        driveFromThread([](uint64_t) { return 64u; }, kCyclePeriod);
+    }
+    void driveFromThread(ManualAudioDevice::FrameCountSource frames,
+                         std::chrono::microseconds period) {
+        device.driveFromThread(std::move(frames), period);
         threadDriven_ = true;
     }
 
