@@ -1,0 +1,124 @@
+#include "jack_test_server.h"
+
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace tolva::test {
+namespace {
+
+std::atomic<int> gServersMade{0};
+constexpr std::chrono::seconds kStartLimit{15};
+
+void silent(const char*) {}
+
+}  // namespace
+
+void silenceJackMessages() {
+    jack_set_error_function(&silent);
+    jack_set_info_function(&silent);
+}
+
+bool jackServerAnswers(const std::string& name) {
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(
+        "tolva-ping", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+        name.c_str());
+    if (client == nullptr) {
+        return false;
+    }
+    jack_client_close(client);
+    return true;
+}
+
+JackTestServer::JackTestServer(unsigned period, unsigned rate)
+    : name_("tolva-audio-" + std::to_string(getpid()) + "-" + std::to_string(gServersMade++)),
+      period_(period),
+      rate_(rate) {}
+
+JackTestServer::~JackTestServer() {
+    terminate();
+}
+
+bool JackTestServer::start() {
+    silenceJackMessages();
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    const std::string rate = std::to_string(rate_);
+    const std::string period = std::to_string(period_);
+    std::vector<std::string> args = {"jackd", "-n", name_, "--no-realtime", "-d", "dummy",
+                                     "-r",    rate, "-p",  period};
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int failed = posix_spawnp(&pid, "jackd", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        return false;
+    }
+    pid_ = pid;
+    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (jackServerAnswers(name_)) {
+            return true;
+        }
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    terminate();
+    return false;
+}
+
+void JackTestServer::reap(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid_, &status, WNOHANG) != 0) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+}
+
+void JackTestServer::terminate() {
+    if (pid_ <= 0) {
+        return;
+    }
+    ::kill(pid_, SIGTERM);
+    reap(std::chrono::seconds(5));
+}
+
+void JackTestServer::kill() {
+    if (pid_ <= 0) {
+        return;
+    }
+    ::kill(pid_, SIGKILL);
+    reap(std::chrono::seconds(5));
+}
+
+}  // namespace tolva::test
