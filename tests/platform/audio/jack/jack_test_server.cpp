@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -48,6 +49,16 @@ JackTestServer::JackTestServer(unsigned period, unsigned rate)
 
 JackTestServer::~JackTestServer() {
     terminate();
+    if (killed_) {
+        // jackd keeps a machine-wide table of a few servers; a killed one
+        // leaves its entry behind until a server of the same name starts and
+        // ends cleanly. Without this, killed servers use the table up and no
+        // jackd on the machine starts any more.
+        killed_ = false;
+        if (start()) {
+            terminate();
+        }
+    }
 }
 
 bool JackTestServer::start() {
@@ -118,6 +129,7 @@ void JackTestServer::kill() {
         return;
     }
     ::kill(pid_, SIGKILL);
+    killed_ = true;
     reap(std::chrono::seconds(5));
 }
 

@@ -22,7 +22,8 @@ class JackTestServer {
     bool start();
     // SIGTERM, then a bounded wait for the process; SIGKILL if it lingers.
     void terminate();
-    // A server that dies at once, as a crash would.
+    // A server that dies at once, as a crash would. The destructor tidies up
+    // after it by starting and ending a server of the same name.
     void kill();
 
     const std::string& name() const { return name_; }
@@ -35,6 +36,7 @@ class JackTestServer {
     unsigned period_;
     unsigned rate_;
     pid_t pid_ = -1;
+    bool killed_ = false;  // its entry in jackd's table of servers is left behind
 
     void reap(std::chrono::milliseconds limit);
 };
