@@ -1,6 +1,6 @@
 // Figures of the running window, for the closing notes; not a test.
 //
-//   tolva_window_figures [--screenshot FILE] [--cpu-seconds N]
+//   tolva_window_figures [--screenshot FILE] [--cpu-seconds N] [--startup-only]
 //
 // Starts the application as main() does and prints:
 //   launch_to_shown_ms  from process start (kernel start time) to the first
@@ -61,9 +61,9 @@ long rssKib() {
     return -1;
 }
 
-double cpuSeconds() {
+double cpuSeconds(int who = RUSAGE_SELF) {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    getrusage(who, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
@@ -89,6 +89,12 @@ class FirstPaint : public QObject {
 int main(int argc, char* argv[]) {
     QString screenshot;
     double cpuWindow = 10.0;
+    bool startupOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--startup-only") == 0) {
+            startupOnly = true;
+        }
+    }
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0) {
             screenshot = QString::fromLocal8Bit(argv[i + 1]);
@@ -97,14 +103,27 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    const double enteredMain = secondsSinceBoot();
     QApplication application(argc, argv);
+    const double madeApplication = secondsSinceBoot();
     tolva::Application& app = tolva::launchApplication();
+    const double launched = secondsSinceBoot();
     std::atomic<bool> running{true};
     std::thread meter;
 
-    FirstPaint firstPaint([&] {
+    FirstPaint firstPaint([&, enteredMain, madeApplication, launched] {
         const double shown = secondsSinceBoot();
-        std::printf("launch_to_shown_ms %.1f\n", (shown - processStartSecondsSinceBoot()) * 1e3);
+        const double started = processStartSecondsSinceBoot();
+        std::printf(
+            "launch_to_shown_ms %.1f (to main %.1f, QApplication %.1f, window and "
+            "devices %.1f, first paint %.1f)\n",
+            (shown - started) * 1e3, (enteredMain - started) * 1e3,
+            (madeApplication - enteredMain) * 1e3, (launched - madeApplication) * 1e3,
+            (shown - launched) * 1e3);
+        if (startupOnly) {
+            QApplication::quit();
+            return;
+        }
         if (!screenshot.isEmpty()) {
             app.panel.levelIndicator.setFloatValue(4.0f);
             app.panel.sourceButton.userClick();  // armed: MIDI selected while stopped
@@ -127,13 +146,16 @@ int main(int argc, char* argv[]) {
                 }
             });
             const double cpu0 = cpuSeconds();
+            const double ui0 = cpuSeconds(RUSAGE_THREAD);
             QElapsedTimer wall;
             wall.start();
-            QTimer::singleShot(static_cast<int>(cpuWindow * 1000), [&, cpu0, wall] {
+            QTimer::singleShot(static_cast<int>(cpuWindow * 1000), [&, cpu0, ui0, wall] {
+                const double seconds = static_cast<double>(wall.elapsed()) / 1e3;
                 const double cpu = cpuSeconds() - cpu0;
-                std::printf("cpu_percent %.2f over %.1f s\n",
-                            100.0 * cpu / (static_cast<double>(wall.elapsed()) / 1e3),
-                            static_cast<double>(wall.elapsed()) / 1e3);
+                const double ui = cpuSeconds(RUSAGE_THREAD) - ui0;
+                std::printf("cpu_percent %.2f over %.1f s (UI thread %.2f, the rest %.2f)\n",
+                            100.0 * cpu / seconds, seconds, 100.0 * ui / seconds,
+                            100.0 * (cpu - ui) / seconds);
                 std::printf("rss_kib_after %ld\n", rssKib());
                 QApplication::quit();
             });
