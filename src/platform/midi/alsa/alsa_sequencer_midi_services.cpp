@@ -9,7 +9,6 @@
 
 #include "platform/midi/alsa/sequencer_event_bytes.h"
 #include "platform/midi/alsa/sequencer_sources.h"
-#include "platform/midi/midi_packet_list.h"
 
 namespace tolva {
 namespace {
@@ -26,7 +25,8 @@ MIDIEndpointRef endpointOf(int client, int port) {
 
 AlsaSequencerMidiServices::AlsaSequencerMidiServices() : AlsaSequencerMidiServices(Names{}) {}
 
-AlsaSequencerMidiServices::AlsaSequencerMidiServices(Names names) : names_(std::move(names)) {}
+AlsaSequencerMidiServices::AlsaSequencerMidiServices(Names names)
+    : names_(std::move(names)), writer_(kListBytes) {}
 
 AlsaSequencerMidiServices::~AlsaSequencerMidiServices() {
     stop();
@@ -81,7 +81,6 @@ OSStatus AlsaSequencerMidiServices::createInputPort(MIDIClientRef client, const 
     }
     readProc_ = readProc;
     refCon_ = refCon;
-    listMemory_.assign(kListBytes, 0);
     reader_ = std::thread([this] { read(); });
     *port = kPortRef;
     return 0;
@@ -100,18 +99,11 @@ void AlsaSequencerMidiServices::stop() {
     stopPipe_[0] = stopPipe_[1] = -1;
 }
 
-void AlsaSequencerMidiServices::deliver(MIDIPacketList* list) {
-    if (list->numPackets > 0) {
-        readProc_(list, refCon_, sourceRefCon_.load(std::memory_order_acquire));
-    }
-}
-
 void AlsaSequencerMidiServices::read() {
     const int seqFds = snd_seq_poll_descriptors_count(seq_, POLLIN);
     std::vector<pollfd> fds(static_cast<size_t>(std::max(seqFds, 0)) + 1);
     fds[0] = {stopPipe_[0], POLLIN, 0};
     snd_seq_poll_descriptors(seq_, fds.data() + 1, static_cast<unsigned>(seqFds), POLLIN);
-    auto* list = reinterpret_cast<MIDIPacketList*>(listMemory_.data());
 
     for (;;) {
         if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
@@ -120,19 +112,7 @@ void AlsaSequencerMidiServices::read() {
         if (fds[0].revents != 0) {
             return;
         }
-        MIDIPacket* packet = MIDIPacketListInit(list);
-        auto add = [&](const uint8_t* bytes, size_t length) {
-            MIDIPacket* added =
-                MIDIPacketListAdd(list, listMemory_.size(), packet, 0, length, bytes);
-            if (added == nullptr) {
-                deliver(list);
-                packet = MIDIPacketListInit(list);
-                added = MIDIPacketListAdd(list, listMemory_.size(), packet, 0, length, bytes);
-            }
-            if (added != nullptr) {
-                packet = added;
-            }
-        };
+        writer_.begin(readProc_, refCon_, sourceRefCon_.load(std::memory_order_acquire));
         // Everything that has arrived goes out in one list.
         for (;;) {
             snd_seq_event_t* event = nullptr;
@@ -146,16 +126,14 @@ void AlsaSequencerMidiServices::read() {
             SequencerMessages messages;
             if (translateSequencerEvent(*event, messages)) {
                 for (int i = 0; i < messages.count; ++i) {
-                    add(messages.bytes[i], messages.length[i]);
+                    writer_.add(0, messages.bytes[i], messages.length[i]);
                 }
             } else {
                 const SysexBytes sysex = sequencerSysexBytes(*event);
-                for (size_t at = 0; at < sysex.size; at += kSysexChunk) {
-                    add(sysex.data + at, std::min(kSysexChunk, sysex.size - at));
-                }
+                writer_.add(0, sysex.data, sysex.size, kSysexChunk);
             }
         }
-        deliver(list);
+        writer_.finish();
     }
 }
 

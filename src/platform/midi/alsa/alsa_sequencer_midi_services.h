@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/midi/midi_services_provider.h"
+#include "platform/midi/packet_list_writer.h"
 
 namespace tolva {
 
@@ -45,7 +46,6 @@ class AlsaSequencerMidiServices final : public MidiServicesProvider {
 
   private:
     void read();  // [MIDI] the reader thread
-    void deliver(MIDIPacketList* list);
 
     static constexpr MIDIClientRef kClientRef = 1;
     static constexpr MIDIPortRef kPortRef = 2;
@@ -57,7 +57,7 @@ class AlsaSequencerMidiServices final : public MidiServicesProvider {
     MIDIReadProc readProc_ = nullptr;
     void* refCon_ = nullptr;
     std::atomic<void*> sourceRefCon_{nullptr};
-    std::vector<uint8_t> listMemory_;
+    PacketListWriter writer_;  // used by the reader thread only
     int stopPipe_[2] = {-1, -1};
     std::thread reader_;
 

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/midi/midi_packet_list.h"
-
 namespace tolva {
 namespace {
 
@@ -17,7 +15,7 @@ constexpr size_t kListBytes = midiPacketListSize(1, kMIDIPacketMaxLength) + 16 *
 
 JackMidiServices::JackMidiServices() : JackMidiServices(Names{}) {}
 
-JackMidiServices::JackMidiServices(Names names) : names_(std::move(names)) {}
+JackMidiServices::JackMidiServices(Names names) : names_(std::move(names)), writer_(kListBytes) {}
 
 JackMidiServices::~JackMidiServices() {
     if (client_ != nullptr) {
@@ -67,7 +65,6 @@ OSStatus JackMidiServices::createInputPort(MIDIClientRef client, const char*, MI
     }
     readProc_ = readProc;
     refCon_ = refCon;
-    listMemory_.assign(kListBytes, 0);
     if (jack_set_process_callback(client_, &JackMidiServices::process, this) != 0 ||
         jack_activate(client_) != 0) {
         jack_port_unregister(client_, port_);
@@ -89,35 +86,15 @@ void JackMidiServices::cycle(jack_nframes_t frames) TOLVA_NONBLOCKING {
     if (events == 0) {
         return;
     }
-    auto* list = reinterpret_cast<MIDIPacketList*>(listMemory_.data());
-    MIDIPacket* packet = MIDIPacketListInit(list);
+    writer_.begin(readProc_, refCon_, sourceRefCon_.load(std::memory_order_acquire));
     const jack_nframes_t cycleStart = jack_last_frame_time(client_);
     for (uint32_t i = 0; i < events; ++i) {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, buffer, i) != 0) {
-            continue;
-        }
-        // A message longer than a packet continues in the next packets.
-        for (size_t at = 0; at < event.size; at += kMIDIPacketMaxLength) {
-            const size_t length = std::min(event.size - at, kMIDIPacketMaxLength);
-            const MIDITimeStamp time = cycleStart + event.time;
-            MIDIPacket* added = MIDIPacketListAdd(list, listMemory_.size(), packet, time, length,
-                                                  event.buffer + at);
-            if (added == nullptr) {
-                // The list is full: hand it over and start the next one.
-                readProc_(list, refCon_, sourceRefCon_.load(std::memory_order_acquire));
-                packet = MIDIPacketListInit(list);
-                added = MIDIPacketListAdd(list, listMemory_.size(), packet, time, length,
-                                          event.buffer + at);
-            }
-            if (added != nullptr) {
-                packet = added;
-            }
+        if (jack_midi_event_get(&event, buffer, i) == 0) {
+            writer_.add(cycleStart + event.time, event.buffer, event.size);
         }
     }
-    if (list->numPackets > 0) {
-        readProc_(list, refCon_, sourceRefCon_.load(std::memory_order_acquire));
-    }
+    writer_.finish();
 }
 
 ItemCount JackMidiServices::numberOfSources() {

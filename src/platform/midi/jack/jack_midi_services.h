@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/midi/midi_services_provider.h"
+#include "platform/midi/packet_list_writer.h"
 
 namespace tolva {
 
@@ -59,7 +60,7 @@ class JackMidiServices final : public MidiServicesProvider {
     // Only one source context reaches the callback: JACK merges every
     // connection into the one port buffer.
     std::atomic<void*> sourceRefCon_{nullptr};
-    std::vector<uint8_t> listMemory_;  // the packet list, allocated before activation
+    PacketListWriter writer_;  // its memory is taken before activation
 
     std::vector<std::string> known_;       // every source seen; reference = index + 1
     std::vector<MIDIEndpointRef> listed_;  // the last count's sources
