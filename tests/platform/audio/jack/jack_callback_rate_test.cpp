@@ -1,6 +1,6 @@
-// Over a minute, the server calls the modulator once per period: no cycle
-// lost, none doubled. Xruns of the server are reported, not judged: the dummy
-// driver on a shared machine has its own.
+// Over a minute, the server calls the modulator once per period: none
+// doubled, none lost but those the server itself skipped. Xruns of the server
+// are reported, not judged: the dummy driver on a shared machine has its own.
 
 #include <cstdio>
 
@@ -32,7 +32,10 @@ TEST_F(JackCallbackRateTest, CallbacksOverAMinuteMatchRateOverPeriod) {
     RecordProperty("callbacks", std::to_string(cycles));
     RecordProperty("expected", std::to_string(expected));
     RecordProperty("xruns", std::to_string(xruns));
-    EXPECT_NEAR(static_cast<double>(cycles), expected, expected * 0.01);
+    // A cycle in which the server reports an xrun may pass the client by: that
+    // is the server's doing, so each xrun widens the margin by one cycle.
+    EXPECT_NEAR(static_cast<double>(cycles), expected,
+                expected * 0.01 + static_cast<double>(xruns));
 }
 
 }  // namespace
