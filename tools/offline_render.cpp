@@ -157,15 +157,7 @@ bool openOfflineUnit(RingModulatorViewController& c, ManualAudioDevice& device,
         return false;
     }
     AudioStreamBasicDescription& format = c.streamFormat;
-    format.mSampleRate = rate;
-    format.mFormatID = kAudioFormatLinearPCM;
-    format.mFormatFlags =
-        kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-    format.mBytesPerPacket = 4;
-    format.mFramesPerPacket = 1;
-    format.mBytesPerFrame = 4;
-    format.mChannelsPerFrame = 1;
-    format.mBitsPerChannel = 32;
+    format = monoFloatStreamFormat(rate);
     if (!check(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0,
                                     &format, sizeof format),
                "Couldn't set StreamFormat on input scope / bus 0") ||

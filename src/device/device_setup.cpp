@@ -57,15 +57,7 @@ void RingModulatorViewController::createToneUnit() {
                                     kAudioUnitScope_Input, 0, &callback, sizeof(callback)),
                "Error setting callback: ");
 
-    streamFormat.mSampleRate = R.load();
-    streamFormat.mFormatID = kAudioFormatLinearPCM;
-    streamFormat.mFormatFlags =
-        kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-    streamFormat.mBytesPerPacket = 4;
-    streamFormat.mFramesPerPacket = 1;
-    streamFormat.mBytesPerFrame = 4;
-    streamFormat.mChannelsPerFrame = 1;
-    streamFormat.mBitsPerChannel = 32;
+    streamFormat = monoFloatStreamFormat(R.load());
 
     CheckError(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0,
                                     &streamFormat, sizeof(streamFormat)),

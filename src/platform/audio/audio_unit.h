@@ -97,6 +97,22 @@ struct AudioStreamBasicDescription {
     UInt32 mReserved = 0;
 };
 
+// Mono 32-bit float, one sample per frame, non-interleaved: the one format
+// the modulator uses on both sides of the device unit.
+inline AudioStreamBasicDescription monoFloatStreamFormat(double sampleRate) {
+    AudioStreamBasicDescription f;
+    f.mSampleRate = sampleRate;
+    f.mFormatID = kAudioFormatLinearPCM;
+    f.mFormatFlags =
+        kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+    f.mBytesPerPacket = 4;
+    f.mFramesPerPacket = 1;
+    f.mBytesPerFrame = 4;
+    f.mChannelsPerFrame = 1;
+    f.mBitsPerChannel = 32;
+    return f;
+}
+
 struct AudioTimeStamp {
     double mSampleTime = 0.0;
     uint64_t mHostTime = 0;
