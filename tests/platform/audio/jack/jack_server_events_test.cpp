@@ -67,7 +67,7 @@ TEST_F(JackServerEventsTest, StopReturnsWhenTheServerWasShutDownMidRun) {
 TEST_F(JackServerEventsTest, StopNeverReturnsDuringACycleNorLetsOneFollow) {
     for (int run = 0; run < 20; ++run) {
         play();
-        ASSERT_TRUE(waitForCycles(1 + run % 3));
+        ASSERT_TRUE(waitForCycles(static_cast<size_t>(1 + run % 3)));
         c.stop();
         const CycleRecorder& r = *provider.recorder;
         EXPECT_EQ(r.inside.load(), 0) << "run " << run;
