@@ -8,6 +8,7 @@ namespace tolva {
 LevelMeterView::LevelMeterView(LevelIndicatorModel& model, QWidget* parent)
     : QWidget(parent), model_(model), cells_(static_cast<int>(std::lround(model.maxValue()))) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAccessibleDescription(QStringLiteral("0 of %1").arg(cells_));
     refresh();
 }
 
@@ -26,6 +27,7 @@ void LevelMeterView::refresh() {
     lit = lit < 0 ? 0 : (lit > cells_ ? cells_ : lit);
     if (lit != lit_) {
         lit_ = lit;
+        setAccessibleDescription(QStringLiteral("%1 of %2").arg(lit_).arg(cells_));
         update();
     }
 }

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QVBoxLayout>
@@ -25,6 +26,23 @@ QLabel* labelFor(const QString& text, QWidget* buddy) {
     return label;
 }
 
+// A titled frame around a group of controls. QGroupBox takes Space for its
+// check box even when it has none; here it passes keys on to the window.
+class Section : public QGroupBox {
+  public:
+    explicit Section(const QString& title) : QGroupBox(title) {}
+
+  protected:
+    bool event(QEvent* event) override {
+        if (!isCheckable() &&
+            (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+            event->ignore();
+            return false;
+        }
+        return QGroupBox::event(event);
+    }
+};
+
 void nameSegments(SegmentedControlView* view, const QStringList& names) {
     for (int i = 0; i < names.size(); ++i) {
         if (QAbstractButton* segment = view->segment(i)) {
@@ -41,7 +59,6 @@ MainWindow::MainWindow(ControlPanel& panel, AppDelegate& delegate, QWidget* pare
     setWindowTitle(QStringLiteral("Tolva"));
     setCentralWidget(buildPanel());
     buildMenus();
-    buildShortcuts();
     refreshTimer_.start();
 }
 
@@ -113,7 +130,7 @@ QWidget* MainWindow::buildPanel() {
     auto* testButton = track(new ButtonView(panel_.testButton), "testButton",
                              tr("Write the tuning and frequency state to the system log"));
 
-    auto* frequencyBox = new QGroupBox(tr("Carrier frequency"));
+    auto* frequencyBox = new Section(tr("Carrier frequency"));
     auto* fg = new QGridLayout(frequencyBox);
     fg->addWidget(labelFor(tr("F&requency"), frequencySlider), 0, 0);
     fg->addWidget(frequencySlider, 0, 1, 1, 4);
@@ -129,7 +146,7 @@ QWidget* MainWindow::buildPanel() {
     fg->addWidget(midiPopupButton, 2, 4, 1, 2);
     fg->setColumnStretch(1, 1);
 
-    auto* modulationBox = new QGroupBox(tr("Modulation"));
+    auto* modulationBox = new Section(tr("Modulation"));
     auto* mg = new QGridLayout(modulationBox);
     mg->addWidget(labelFor(tr("&Depth"), depthSlider), 0, 0);
     mg->addWidget(depthSlider, 0, 1, 1, 2);
@@ -174,21 +191,34 @@ void MainWindow::buildMenus() {
     connect(quitAction_, &QAction::triggered, this, &QWidget::close);
 }
 
-void MainWindow::buildShortcuts() {
-    // Each acts as a click on its button: the model flips, the action is sent once.
-    const struct {
-        QKeySequence key;
-        ButtonView* button;
-    } shortcuts[] = {{QKeySequence(Qt::Key_Space), playButton_},
-                     {QKeySequence(Qt::Key_M), muteButton_},
-                     {QKeySequence(Qt::Key_B), bypassButton_}};
-    for (const auto& s : shortcuts) {
-        auto* action = new QAction(this);
-        action->setShortcut(s.key);
-        action->setShortcutContext(Qt::WindowShortcut);
-        ButtonView* button = s.button;
-        connect(action, &QAction::triggered, button, [button] { button->click(); });
-        addAction(action);
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // A key reaches the window only when the focused control did not take
+    // it: Space still presses a focused button, and letters typed into the
+    // tuning box stay there. Each acts as a click on its button: the model
+    // flips and the action is sent once; a held key does not repeat it.
+    ButtonView* button = nullptr;
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        switch (event->key()) {
+            case Qt::Key_Space:
+                button = playButton_;
+                break;
+            case Qt::Key_M:
+                button = muteButton_;
+                break;
+            case Qt::Key_B:
+                button = bypassButton_;
+                break;
+            default:
+                break;
+        }
+    }
+    if (button == nullptr) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat()) {
+        button->click();
     }
 }
 

@@ -26,10 +26,13 @@ class MainWindow : public QMainWindow, public AppWindow {
     QAction* saveAction() const { return saveAction_; }
     QAction* quitAction() const { return quitAction_; }
 
+  protected:
+    // Space, M and B that no focused control took: Play/Stop, Mute, Bypass.
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     QWidget* buildPanel();
     void buildMenus();
-    void buildShortcuts();
     template <typename View>
     View* track(View* view, const char* outlet, const QString& tip);
 

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QStandardItemModel>
 #include <QTest>
 #include <string>
@@ -192,6 +193,34 @@ TEST_F(MainWindowTest, SpaceMAndBActAsClicksOnPlayMuteAndBypass) {
     QTest::keyClick(window.get(), Qt::Key_B);
     EXPECT_EQ(panel.bypassButton.state(), 0);
     EXPECT_FALSE(child<ButtonView>("bypassButton")->tinted());
+}
+
+TEST_F(MainWindowTest, FocusedControlsKeepTheirKeys) {
+    int plays = 0;
+    panel.playButton.setAction([&](ButtonModel&) { ++plays; });
+    auto* bypass = child<ButtonView>("bypassButton");
+    bypass->setFocus();
+    QTest::keyClick(bypass, Qt::Key_Space);
+    EXPECT_EQ(plays, 0);
+    EXPECT_EQ(panel.bypassButton.state(), 1);
+
+    auto* tuning = child<StepperView>("tuningStepper");
+    tuning->setFocus();
+    QTest::keyClick(tuning, Qt::Key_M);
+    EXPECT_EQ(panel.muteButton.state(), 0);
+
+    auto* depth = child<SliderView>("depthSlider");
+    depth->setFocus();
+    QTest::keyClick(depth, Qt::Key_Space);
+    EXPECT_EQ(plays, 1);
+}
+
+TEST_F(MainWindowTest, AHeldKeyDoesNotRepeatItsButton) {
+    QKeyEvent first(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, "m", false);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, "m", true);
+    QApplication::sendEvent(window.get(), &first);
+    QApplication::sendEvent(window.get(), &repeat);
+    EXPECT_EQ(panel.muteButton.state(), 1);
 }
 
 TEST_F(MainWindowTest, FileMenuOpenAndSaveWriteTheirLinesAndQuitClosesTheWindow) {
