@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/app_delegate.h"
 #include "app/control_panel.h"
 #include "engine/ring_modulator_view_controller.h"
 #include "platform/audio/manual_audio_device.h"
@@ -133,14 +134,14 @@ class TransportFixture : public ::testing::Test {
 
     void SetUp() override {
         resetModulatorGlobals();
-        // The launch defaults of the application.
-        c.frequency.store(440.0);
-        c.mult.store(1.0);
-        A.store(440.0);
-        pitch.store(69.0);
+        panel.connect(c);
+        // The controller as the application leaves it after launching.
+        AppDelegate delegate;
+        delegate.setViewController(
+            std::shared_ptr<RingModulatorViewController>(&c, [](RingModulatorViewController*) {}));
+        delegate.applicationDidFinishLaunching();
         // The MIDI client is not under test here: as after the first Play.
         midi.store(1);
-        panel.connect(c);
         device.setInput([this](float* dst, UInt32 frames, uint64_t) {
             states.record(c.state.load(std::memory_order_acquire));
             for (UInt32 i = 0; i < frames; ++i) {
