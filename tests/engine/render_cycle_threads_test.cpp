@@ -39,7 +39,8 @@ bool waitForCycles(const ManualAudioDevice& device, uint64_t count) {
 class RenderThreadRunning : public ::testing::Test {
   protected:
     RenderThreadRunning() {
-        rig.device.driveFromThread(64, std::chrono::microseconds(0));
+        // Short cycles back to back: the render thread reads the state as often as it can.
+        rig.device.driveFromThread(8, std::chrono::microseconds(0));
         rig.c.wave.store(WaveSine);
         rig.settle(1.0, 440.0);
         rig.start();
