@@ -2,6 +2,7 @@
 // over one device cycle; Stop and Mute ask the render thread for a one-cycle
 // fade-out and wait until it has taken it up; Bypass switches at once.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -18,8 +19,12 @@ namespace {
 constexpr UInt32 kAssumedCycleFrames = 1024;
 constexpr std::chrono::milliseconds kFadeOutGrace{100};
 constexpr int kFadeOutCycles = 4;
+// However slow the device's cycles, a dead device holds the panel up no longer.
+constexpr double kLongestCyclesWaitSeconds = 1.0;
 
-bool isOn(const ButtonModel* button) { return button != nullptr && button->state() == 1; }
+bool isOn(const ButtonModel* button) {
+    return button != nullptr && button->state() == 1;
+}
 
 void colourTitle(ButtonModel* button, RgbaColor color) {
     if (button != nullptr) {
@@ -42,8 +47,10 @@ bool RingModulatorViewController::waitForFadeOut() {
         frames = kAssumedCycleFrames;
     }
     const double rate = R.load() >= 1.0 ? R.load() : 44100.0;
-    const auto bound = kFadeOutGrace + std::chrono::microseconds(static_cast<int64_t>(
-                                           1e6 * kFadeOutCycles * frames / rate));
+    const double cyclesSeconds =
+        std::min(kFadeOutCycles * frames / rate, kLongestCyclesWaitSeconds);
+    const auto bound =
+        kFadeOutGrace + std::chrono::microseconds(static_cast<int64_t>(1e6 * cyclesSeconds));
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (state.load(std::memory_order_acquire) != StateSilent) {
         reportPendingFatalError();  // a failed pull stops the cycles for good
