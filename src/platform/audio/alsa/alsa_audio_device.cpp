@@ -10,6 +10,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/alsa/quiet_alsa_messages.h"
+
 namespace tolva {
 namespace {
 
@@ -21,16 +23,6 @@ constexpr unsigned kPeriodsAhead = 2;
 constexpr unsigned kPeriodsInBuffer = 3;
 constexpr int kRealtimePriority = 70;
 
-void quietError(const char*, int, const char*, int, const char*, ...) {}
-
-// alsa-lib prints its own lines when a PCM cannot be opened; the status says it.
-class QuietAlsaMessages {
-  public:
-    QuietAlsaMessages() { snd_lib_error_set_handler(&quietError); }
-    ~QuietAlsaMessages() { snd_lib_error_set_handler(nullptr); }
-    QuietAlsaMessages(const QuietAlsaMessages&) = delete;
-    QuietAlsaMessages& operator=(const QuietAlsaMessages&) = delete;
-};
 
 struct HwParams {
     snd_pcm_hw_params_t* p = nullptr;

@@ -8,6 +8,7 @@
 
 #include "engine/render_limits.h"
 #include "platform/audio/jack/bounded_call.h"
+#include "platform/jack/quiet_jack_messages.h"
 #include "platform/realtime.h"
 
 namespace tolva {
@@ -37,27 +38,6 @@ struct JackAudioDevice::Client {
 
 namespace {
 
-void silentMessage(const char*) {}
-
-// libjack prints a few lines when no server answers; that is an ordinary
-// answer here, reported through the status instead.
-class QuietJackMessages {
-  public:
-    QuietJackMessages() : error_(jack_error_callback), info_(jack_info_callback) {
-        jack_set_error_function(&silentMessage);
-        jack_set_info_function(&silentMessage);
-    }
-    ~QuietJackMessages() {
-        jack_set_error_function(error_);
-        jack_set_info_function(info_);
-    }
-    QuietJackMessages(const QuietJackMessages&) = delete;
-    QuietJackMessages& operator=(const QuietJackMessages&) = delete;
-
-  private:
-    void (*error_)(const char*);
-    void (*info_)(const char*);
-};
 
 // [render] One server cycle: the render callback on this cycle's input, or
 // silence once the unit has been stopped.

@@ -10,6 +10,8 @@
 #include "platform/midi/alsa/sequencer_event_bytes.h"
 #include "platform/midi/alsa/sequencer_sources.h"
 
+#include "platform/alsa/quiet_alsa_messages.h"
+
 namespace tolva {
 namespace {
 
@@ -37,6 +39,7 @@ AlsaSequencerMidiServices::~AlsaSequencerMidiServices() {
 
 bool AlsaSequencerMidiServices::available() {
     snd_seq_t* probe = nullptr;
+    QuietAlsaMessages quiet;
     if (snd_seq_open(&probe, "default", SND_SEQ_OPEN_INPUT, 0) < 0) {
         return false;
     }

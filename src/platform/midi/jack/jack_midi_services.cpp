@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/jack/quiet_jack_messages.h"
+
 namespace tolva {
 namespace {
 
@@ -25,6 +27,7 @@ JackMidiServices::~JackMidiServices() {
 
 bool JackMidiServices::serverAnswers() {
     jack_status_t status{};
+    QuietJackMessages quiet;
     jack_client_t* probe = jack_client_open("Tolva probe", JackNoStartServer, &status);
     if (probe == nullptr) {
         return false;
