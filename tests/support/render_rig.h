@@ -37,19 +37,6 @@ inline uint64_t doubleBits(double d) {
 #define ASSERT_FLOAT_BITS(expected, actual) \
     ASSERT_EQ(::tolva::test::floatBits(expected), ::tolva::test::floatBits(actual))
 
-inline AudioStreamBasicDescription monoFloatFormat(double rate) {
-    AudioStreamBasicDescription f;
-    f.mSampleRate = rate;
-    f.mFormatID = kAudioFormatLinearPCM;
-    f.mFormatFlags =
-        kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-    f.mBytesPerPacket = 4;
-    f.mFramesPerPacket = 1;
-    f.mBytesPerFrame = 4;
-    f.mChannelsPerFrame = 1;
-    f.mBitsPerChannel = 32;
-    return f;
-}
 
 class RenderRig {
   public:
@@ -84,7 +71,7 @@ class RenderRig {
         R.store(rate);
         c.toneUnit.store(unit);
         c.sampleRate = rate;
-        c.streamFormat = monoFloatFormat(rate);
+        c.streamFormat = monoFloatStreamFormat(rate);
         c.TWO_PI_NORM.store(kTwoPi / rate);
         c.cycle.store(static_cast<int32_t>(rate));
         c.mult.store(1.0);
@@ -118,7 +105,7 @@ class RenderRig {
 
     // Initialises and starts the unit, so that the device's cycles call the render cycle.
     void start() {
-        const AudioStreamBasicDescription format = monoFloatFormat(c.sampleRate);
+        const AudioStreamBasicDescription format = monoFloatStreamFormat(c.sampleRate);
         EXPECT_EQ(noErr, AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat,
                                               kAudioUnitScope_Input, 0, &format, sizeof format));
         EXPECT_EQ(noErr, AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat,

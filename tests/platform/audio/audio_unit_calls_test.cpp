@@ -81,7 +81,7 @@ class AudioUnitCalls : public ::testing::Test {
                 s != noErr)
                 return s;
         }
-        const AudioStreamBasicDescription format = test::monoFloatFormat(rate);
+        const AudioStreamBasicDescription format = monoFloatStreamFormat(rate);
         if (OSStatus s = AudioUnitSetProperty(gUnitUnderTest, kAudioUnitProperty_StreamFormat,
                                               kAudioUnitScope_Input, 0, &format, sizeof format);
             s != noErr)
@@ -172,18 +172,18 @@ TEST_F(AudioUnitCalls, OnlyMonoFloatIsAccepted) {
         return AudioUnitSetProperty(gUnitUnderTest, kAudioUnitProperty_StreamFormat,
                                     kAudioUnitScope_Input, 0, &f, sizeof f);
     };
-    AudioStreamBasicDescription stereo = test::monoFloatFormat(44100.0);
+    AudioStreamBasicDescription stereo = monoFloatStreamFormat(44100.0);
     stereo.mChannelsPerFrame = 2;
     stereo.mBytesPerFrame = stereo.mBytesPerPacket = 8;
-    AudioStreamBasicDescription integer = test::monoFloatFormat(44100.0);
+    AudioStreamBasicDescription integer = monoFloatStreamFormat(44100.0);
     integer.mFormatFlags = kAudioFormatFlagIsPacked;
-    AudioStreamBasicDescription shorts = test::monoFloatFormat(44100.0);
+    AudioStreamBasicDescription shorts = monoFloatStreamFormat(44100.0);
     shorts.mBitsPerChannel = 16;
     shorts.mBytesPerFrame = shorts.mBytesPerPacket = 2;
     EXPECT_EQ(kAudioUnitErr_FormatNotSupported, refused(stereo));
     EXPECT_EQ(kAudioUnitErr_FormatNotSupported, refused(integer));
     EXPECT_EQ(kAudioUnitErr_FormatNotSupported, refused(shorts));
-    EXPECT_EQ(noErr, refused(test::monoFloatFormat(44100.0)));
+    EXPECT_EQ(noErr, refused(monoFloatStreamFormat(44100.0)));
 }
 
 TEST_F(AudioUnitCalls, StartWithoutACallbackFails) {

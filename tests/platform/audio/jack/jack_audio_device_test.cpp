@@ -109,7 +109,7 @@ class JackUnitCallsTest : public JackDeviceTest {
                                     sizeof(on));
     }
     OSStatus setFormat(AudioUnitScope scope, AudioUnitElement element, double rate) {
-        const AudioStreamBasicDescription f = monoFloatFormat(rate);
+        const AudioStreamBasicDescription f = monoFloatStreamFormat(rate);
         return AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, element, &f,
                                     sizeof(f));
     }
