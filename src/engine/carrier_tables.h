@@ -11,9 +11,10 @@ inline constexpr double kCarrierTwoPi = 6.283185307179586;
 
 // The entry of a carrier table of `length` floats for a phase in radians,
 // without interpolation. The index is the phase's place in the period,
-// truncated. Phases of 2*pi and more wrap into the period, rounding at the top
-// stays on the last entry, and a negative or NaN phase reads entry 0: no phase
-// reads outside the table. An empty or missing table reads as silence.
+// truncated. A phase of 2*pi or more, and one just below 2*pi whose place
+// rounds up to a whole period, wraps into the period (entry 0 is the value at
+// 2*pi); a negative or NaN phase reads entry 0: no phase reads outside the
+// table. An empty or missing table reads as silence.
 inline double carrierTableLookup(const float* table, int32_t length,
                                  double phase) TOLVA_NONBLOCKING {
     if (table == nullptr || length <= 0) {
