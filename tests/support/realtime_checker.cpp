@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -132,7 +131,6 @@ void* gSlot11 = nullptr;
 void* gSlot12 = nullptr;
 void* gSlot13 = nullptr;
 void* gSlot14 = nullptr;
-void* gSlot15 = nullptr;
 }  // namespace
 
 extern "C" {
@@ -248,18 +246,6 @@ int close(int fd) {
     noteCall();
     auto real = resolve<int (*)(int)>(gSlot14, "close");
     return real(fd);
-}
-long syscall(long number, ...) {
-    noteCall();
-    va_list args;
-    va_start(args, number);
-    long a[6];
-    for (long& v : a) {
-        v = va_arg(args, long);
-    }
-    va_end(args);
-    auto real = resolve<long (*)(long, ...)>(gSlot15, "syscall");
-    return real(number, a[0], a[1], a[2], a[3], a[4], a[5]);
 }
 }  // extern "C"
 

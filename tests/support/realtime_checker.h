@@ -6,7 +6,9 @@
 // and expect no violation.
 //
 // Plain builds interpose the allocator, the pthread locks and the blocking
-// libc calls. Sanitizer builds own those symbols; there only allocations are
+// libc calls (not the generic syscall(), which glibc declares non-throwing:
+// a thread cancelled inside it must unwind through it; a futex wait still
+// shows as a voluntary context switch). Sanitizer builds own those symbols; there only allocations are
 // counted (through the sanitizer's allocation hooks), and the RealtimeSanitizer
 // build checks everything itself.
 
