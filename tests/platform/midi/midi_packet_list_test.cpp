@@ -21,17 +21,18 @@ TEST(MidiPacketListTest, PacketsFollowEachOtherBackToBack) {
     ASSERT_NE(packet, nullptr);
     packet = MIDIPacketListAdd(list, memory.size(), packet, 13, sizeof bendMsb, bendMsb);
     ASSERT_NE(packet, nullptr);
-    EXPECT_EQ(list->numPackets, 3u);
+    EXPECT_EQ(uint32_t{list->numPackets}, 3u);
 
-    EXPECT_EQ(first->timeStamp, 11u);
-    ASSERT_EQ(first->length, 3);
+    // Packed fields are read by value: a reference to one would be misaligned.
+    EXPECT_EQ(MIDITimeStamp{first->timeStamp}, 11u);
+    ASSERT_EQ(uint16_t{first->length}, 3);
     EXPECT_EQ(std::memcmp(static_cast<const uint8_t*>(first->data), noteOn, 3), 0);
     const MIDIPacket* second = MIDIPacketNext(first);
     EXPECT_EQ(reinterpret_cast<const uint8_t*>(second) - reinterpret_cast<const uint8_t*>(first),
               static_cast<std::ptrdiff_t>(kMIDIPacketHeaderSize + 3));
-    EXPECT_EQ(second->length, 0);
+    EXPECT_EQ(uint16_t{second->length}, 0);
     const MIDIPacket* third = MIDIPacketNext(second);
-    EXPECT_EQ(third->timeStamp, 13u);
+    EXPECT_EQ(MIDITimeStamp{third->timeStamp}, 13u);
     EXPECT_EQ(static_cast<const uint8_t*>(third->data)[1], 0x40);
     EXPECT_EQ(reinterpret_cast<const uint8_t*>(MIDIPacketNext(third)),
               memory.data() + memory.size())
@@ -46,7 +47,7 @@ TEST(MidiPacketListTest, APacketThatDoesNotFitIsRefusedAndTheListKept) {
     packet = MIDIPacketListAdd(list, memory.size(), packet, 0, 3, noteOn);
     ASSERT_NE(packet, nullptr);
     EXPECT_EQ(MIDIPacketListAdd(list, memory.size(), packet, 0, 3, noteOn), nullptr);
-    EXPECT_EQ(list->numPackets, 1u);
+    EXPECT_EQ(uint32_t{list->numPackets}, 1u);
     EXPECT_EQ(MIDIPacketListAdd(list, memory.size(), packet, 0, 0, nullptr), nullptr)
         << "not even an empty packet's header fits";
 }
@@ -60,7 +61,7 @@ TEST(MidiPacketListTest, APacketHoldsAtMostSixtyFiveThousandFiveHundredThirtyFiv
     const MIDIPacket* added =
         MIDIPacketListAdd(list, memory.size(), packet, 0, kMIDIPacketMaxLength, data.data());
     ASSERT_NE(added, nullptr);
-    EXPECT_EQ(added->length, kMIDIPacketMaxLength);
+    EXPECT_EQ(uint16_t{added->length}, kMIDIPacketMaxLength);
 }
 
 TEST(MidiPacketListTest, ListMemoryTooSmallForItsHeaderTakesNothing) {
