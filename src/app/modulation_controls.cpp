@@ -37,9 +37,11 @@ void RingModulatorViewController::nonlChanged(SliderModel* sender) {
 }
 
 void RingModulatorViewController::testButtonClicked(ButtonModel*) {
-    systemLog("\nA = %4.1lf\nPitch = %3.0lf\nfrequency = %7.2lf\nmidif = %ld\nlogview = %d\nmult = %4.2f\n\n",
-              A.load(), pitch.load(), frequency.load(), static_cast<long>(midif.load()),
-              static_cast<int>(logview.load()), mult.load());
+    systemLog(
+        "\nA = %4.1lf\nPitch = %3.0lf\nfrequency = %7.2lf\nmidif = %ld\nlogview = %d\nmult = "
+        "%4.2f\n\n",
+        A.load(), pitch.load(), frequency.load(), static_cast<long>(midif.load()),
+        static_cast<int>(logview.load()), mult.load());
 }
 
 void RingModulatorViewController::midiDepthChanged() TOLVA_NONBLOCKING {

@@ -16,7 +16,9 @@ LockFreeAtomic<bool> gPending{false};
 LockFreeAtomic<OSStatus> gPendingStatus{0};
 LockFreeAtomic<const char*> gPendingOperation{nullptr};
 
-bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
+bool printable(unsigned char c) {
+    return c >= 0x20 && c <= 0x7E;
+}
 
 [[noreturn]] void reportAndExit(OSStatus error, const char* operation) {
     char code[kStatusCodeTextSize];
@@ -36,10 +38,9 @@ bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 
 void formatStatusCode(OSStatus error, char (&text)[kStatusCodeTextSize]) {
     const auto bits = static_cast<uint32_t>(error);
-    const unsigned char bytes[4] = {static_cast<unsigned char>(bits >> 24),
-                                    static_cast<unsigned char>(bits >> 16),
-                                    static_cast<unsigned char>(bits >> 8),
-                                    static_cast<unsigned char>(bits)};
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
+        static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits)};
     for (int i = 0; i < 4; ++i) {
         text[i + 1] = static_cast<char>(bytes[i]);
     }
@@ -76,9 +77,13 @@ RenderThreadScope::RenderThreadScope() TOLVA_NONBLOCKING : outer_(tRenderThread)
     tRenderThread = true;
 }
 
-RenderThreadScope::~RenderThreadScope() TOLVA_NONBLOCKING { tRenderThread = outer_; }
+RenderThreadScope::~RenderThreadScope() TOLVA_NONBLOCKING {
+    tRenderThread = outer_;
+}
 
-bool fatalErrorPending() { return gPending.load(std::memory_order_acquire); }
+bool fatalErrorPending() {
+    return gPending.load(std::memory_order_acquire);
+}
 
 void reportPendingFatalError() {
     if (!gPending.load(std::memory_order_acquire)) {

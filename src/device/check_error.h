@@ -25,17 +25,18 @@ void CheckError(OSStatus error, const char* operation) TOLVA_NONBLOCKING;
 // or else its decimal value.
 void formatStatusCode(OSStatus error, char (&text)[kStatusCodeTextSize]);
 // [any] "<operation> (<code>)\nApplication will quit", cut to fit the buffer.
-void formatAlertMessage(const char* operation, const char* code, char (&message)[kAlertMessageSize]);
+void formatAlertMessage(const char* operation, const char* code,
+                        char (&message)[kAlertMessageSize]);
 
 // [render] Marks the current thread as the render thread while it lives.
 class RenderThreadScope {
-public:
+  public:
     RenderThreadScope() TOLVA_NONBLOCKING;
     ~RenderThreadScope() TOLVA_NONBLOCKING;
     RenderThreadScope(const RenderThreadScope&) = delete;
     RenderThreadScope& operator=(const RenderThreadScope&) = delete;
 
-private:
+  private:
     bool outer_;
 };
 

@@ -22,10 +22,9 @@ constexpr Harmonic kTriangle[] = {
 };
 
 constexpr Harmonic kRamp[] = {
-    {6.283185307179586, 0.93208},    {12.566370614359172, 0.23302},
-    {18.84955592153876, 0.103565},   {25.132741228718345, 0.05825},
-    {31.41592653589793, 0.037284},   {37.69911184307752, 0.02589111},
-    {43.982297150257104, 0.019022},  {50.26548245743669, 0.0145639},
+    {6.283185307179586, 0.93208},   {12.566370614359172, 0.23302},  {18.84955592153876, 0.103565},
+    {25.132741228718345, 0.05825},  {31.41592653589793, 0.037284},  {37.69911184307752, 0.02589111},
+    {43.982297150257104, 0.019022}, {50.26548245743669, 0.0145639},
 };
 
 template <size_t K>
@@ -56,13 +55,13 @@ void RingModulatorViewController::fillTables() {
 }
 
 double RingModulatorViewController::tri(double phaseRadians) const TOLVA_NONBLOCKING {
-    return carrierTableLookup(Trif.load(std::memory_order_relaxed), cycle.load(std::memory_order_relaxed),
-                  phaseRadians);
+    return carrierTableLookup(Trif.load(std::memory_order_relaxed),
+                              cycle.load(std::memory_order_relaxed), phaseRadians);
 }
 
 double RingModulatorViewController::ram(double phaseRadians) const TOLVA_NONBLOCKING {
-    return carrierTableLookup(Ramf.load(std::memory_order_relaxed), cycle.load(std::memory_order_relaxed),
-                  phaseRadians);
+    return carrierTableLookup(Ramf.load(std::memory_order_relaxed),
+                              cycle.load(std::memory_order_relaxed), phaseRadians);
 }
 
 RingModulatorViewController::~RingModulatorViewController() {

@@ -28,8 +28,7 @@ struct Ramps {
 
 // Envelope, depth and increment of frames base .. base+count-1 of an N-frame cycle.
 void fillRamps(Ramps& r, int32_t envelopeState, uint32_t base, uint32_t count, uint32_t frames,
-               double previousDepth, double depthDelta,
-               double incrementDelta) TOLVA_NONBLOCKING {
+               double previousDepth, double depthDelta, double incrementDelta) TOLVA_NONBLOCKING {
     const float g = kEnvelopeOnLevel;
     const auto nf = static_cast<float>(frames);
     const auto nd = static_cast<double>(nf);
@@ -135,12 +134,16 @@ using ModulateFn = void (*)(float*, uint32_t, const Ramps&, const Carrier&, doub
 
 ModulateFn chooseModulation(int32_t wave, bool diodeOn) {
     switch (wave) {
-        case WaveSelf: return &modulate<WaveSelf, false>;
-        case WaveSine: return diodeOn ? &modulate<WaveSine, true> : &modulate<WaveSine, false>;
+        case WaveSelf:
+            return &modulate<WaveSelf, false>;
+        case WaveSine:
+            return diodeOn ? &modulate<WaveSine, true> : &modulate<WaveSine, false>;
         case WaveTriangle:
             return diodeOn ? &modulate<WaveTriangle, true> : &modulate<WaveTriangle, false>;
-        case WaveRamp: return diodeOn ? &modulate<WaveRamp, true> : &modulate<WaveRamp, false>;
-        default: return nullptr;
+        case WaveRamp:
+            return diodeOn ? &modulate<WaveRamp, true> : &modulate<WaveRamp, false>;
+        default:
+            return nullptr;
     }
 }
 
@@ -150,7 +153,9 @@ struct SampleView {
     uint32_t stride;
     uint32_t frames;  // frames that fit in the buffer
 
-    float* contiguous() const { return stride == sizeof(float) ? reinterpret_cast<float*>(base) : nullptr; }
+    float* contiguous() const {
+        return stride == sizeof(float) ? reinterpret_cast<float*>(base) : nullptr;
+    }
     void gather(float* out, uint32_t first, uint32_t count) const TOLVA_NONBLOCKING {
         for (uint32_t k = 0; k < count; ++k) {
             std::memcpy(&out[k], base + (first + k) * stride, sizeof(float));
@@ -171,7 +176,8 @@ SampleView viewOf(const AudioBufferList* io, uint32_t stride, uint32_t frames) {
         stride = sizeof(float);  // an unset format would fold every sample onto the first
     }
     const uint32_t fit = io->mBuffers[0].mDataByteSize / stride;
-    return {static_cast<unsigned char*>(io->mBuffers[0].mData), stride, frames < fit ? frames : fit};
+    return {static_cast<unsigned char*>(io->mBuffers[0].mData), stride,
+            frames < fit ? frames : fit};
 }
 
 void silence(const SampleView& view) TOLVA_NONBLOCKING {
@@ -255,8 +261,8 @@ OSStatus RenderRMTone(void* inRefCon, AudioUnitRenderActionFlags* ioActionFlags,
 
     const double targetDepth = c.depth.load(std::memory_order_relaxed);
     const double previousDepth = c.previous_depth.load(std::memory_order_relaxed);
-    const double targetIncrement = c.frequency.load(std::memory_order_relaxed) *
-                                   c.TWO_PI_NORM.load(std::memory_order_relaxed);
+    const double targetIncrement =
+        c.frequency.load(std::memory_order_relaxed) * c.TWO_PI_NORM.load(std::memory_order_relaxed);
     const double previousIncrement = c.previous_phase_increment.load(std::memory_order_relaxed);
     const int32_t wave = c.wave.load(std::memory_order_relaxed);
     const bool diodeOn = c.diode.load(std::memory_order_relaxed) != 0;

@@ -45,7 +45,7 @@ inline constexpr int32_t WaveRamp = 3;
 inline constexpr double kTwoPi = 6.283185307179586;
 
 class RingModulatorViewController {
-public:
+  public:
     RingModulatorViewController() = default;
     ~RingModulatorViewController();
     RingModulatorViewController(const RingModulatorViewController&) = delete;
@@ -64,13 +64,13 @@ public:
     LockFreeAtomic<double> phase{0.0};                         // radians
     LockFreeAtomic<double> previous_phase_increment{0.0};      // reached by the last cycle
     LockFreeAtomic<int32_t> state{StateSilent};
-    LockFreeAtomic<double> mult{0.0};                          // octave multiplier
-    LockFreeAtomic<float*> Ramf{nullptr};                      // ramp table, `cycle` floats
-    LockFreeAtomic<float*> Trif{nullptr};                      // triangle table, `cycle` floats
+    LockFreeAtomic<double> mult{0.0};      // octave multiplier
+    LockFreeAtomic<float*> Ramf{nullptr};  // ramp table, `cycle` floats
+    LockFreeAtomic<float*> Trif{nullptr};  // triangle table, `cycle` floats
     LockFreeAtomic<int32_t> wave{WaveSelf};
-    LockFreeAtomic<int64_t> midif{0};                          // 1 while MIDI notes drive the carrier
-    LockFreeAtomic<int32_t> diode{0};                          // 1: carrier through the diode curve
-    LockFreeAtomic<uint8_t> logview{0};                        // 1: logarithmic slider scale
+    LockFreeAtomic<int64_t> midif{0};    // 1 while MIDI notes drive the carrier
+    LockFreeAtomic<int32_t> diode{0};    // 1: carrier through the diode curve
+    LockFreeAtomic<uint8_t> logview{0};  // 1: logarithmic slider scale
     // Set before the unit starts, read by the render cycle: the start of the
     // device orders it before the first cycle.
     AudioStreamBasicDescription streamFormat{};

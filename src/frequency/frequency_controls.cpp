@@ -15,7 +15,9 @@
 namespace tolva {
 namespace {
 
-bool usable(double hz) { return hz > 0.0 && std::isfinite(hz); }
+bool usable(double hz) {
+    return hz > 0.0 && std::isfinite(hz);
+}
 
 double reading(double s, double min, double max, bool logarithmic) {
     return logarithmic ? logfreq(s, min, max) : s;
@@ -108,9 +110,9 @@ void RingModulatorViewController::segCtrlMultClicked(SegmentedControlModel* send
     if (chosen > 0.0) {
         mult.store(chosen);
     }
-    const double f = reading(s, frequencySlider->minValue(), frequencySlider->maxValue(),
-                             logview.load() == 1) *
-                     mult.load() * A.load() / 440.0;
+    const double f =
+        reading(s, frequencySlider->minValue(), frequencySlider->maxValue(), logview.load() == 1) *
+        mult.load() * A.load() / 440.0;
     if (usable(f)) {
         frequency.store(f);
     }
@@ -206,8 +208,8 @@ void RingModulatorViewController::updateFrequency() {
     const double min = frequencySlider->minValue();
     const double max = frequencySlider->maxValue();
     const bool logarithmic = logview.load() == 1;
-    const double f =
-        reading(frequencySlider->doubleValue(), min, max, logarithmic) * mult.load() * A.load() / 440.0;
+    const double f = reading(frequencySlider->doubleValue(), min, max, logarithmic) * mult.load() *
+                     A.load() / 440.0;
     if (!usable(f)) {
         return;
     }

@@ -7,7 +7,9 @@
 namespace tolva {
 namespace {
 
-bool usableRange(double min, double max) { return min > 0.0 && max > 0.0 && min != max; }
+bool usableRange(double min, double max) {
+    return min > 0.0 && max > 0.0 && min != max;
+}
 
 }  // namespace
 
@@ -18,7 +20,9 @@ double Frequency(double note) TOLVA_NONBLOCKING {
     return std::pow(2.0, e) * TuningA(A.load(std::memory_order_relaxed));
 }
 
-double TuningA(double a) TOLVA_NONBLOCKING { return a; }
+double TuningA(double a) TOLVA_NONBLOCKING {
+    return a;
+}
 
 double Pitch(double hz) TOLVA_NONBLOCKING {
     const double a = TuningA(A.load(std::memory_order_relaxed));

@@ -2,8 +2,8 @@
 
 // Real-time annotations shared by every layer.
 //
-// TOLVA_NONBLOCKING, placed after a function's parameter list, marks a function that runs on the render thread and must
-// not allocate, lock, block or make system calls. Clang's RealtimeSanitizer
+// TOLVA_NONBLOCKING, placed after a function's parameter list, marks a function that runs on the
+// render thread and must not allocate, lock, block or make system calls. Clang's RealtimeSanitizer
 // (-fsanitize=realtime) checks such functions at run time; other compilers
 // ignore the mark.
 

@@ -33,8 +33,12 @@ std::atomic<uint64_t> gCalls{0};
 
 }  // namespace
 
-RealtimeSection::RealtimeSection() { ++tDepth; }
-RealtimeSection::~RealtimeSection() { --tDepth; }
+RealtimeSection::RealtimeSection() {
+    ++tDepth;
+}
+RealtimeSection::~RealtimeSection() {
+    --tDepth;
+}
 
 RealtimeViolations realtimeViolations() {
     return {gAllocations.load(), gLocks.load(), gCalls.load()};
@@ -64,12 +68,14 @@ long voluntaryContextSwitches() {
 
 #if defined(TOLVA_TEST_SANITIZED)
 
-bool realtimeLocksAndCallsWatched() { return false; }
+bool realtimeLocksAndCallsWatched() {
+    return false;
+}
 
 }  // namespace tolva::test
 
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                        void (*)(const volatile void*));
+                                                         void (*)(const volatile void*));
 namespace {
 void onMalloc(const volatile void*, size_t) {
     if (tolva::test::tDepth > 0) {
@@ -81,12 +87,15 @@ void onFree(const volatile void*) {
         tolva::test::gAllocations.fetch_add(1, std::memory_order_relaxed);
     }
 }
-[[maybe_unused]] const int gHooksInstalled = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+[[maybe_unused]] const int gHooksInstalled =
+    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
 }  // namespace
 
 #else
 
-bool realtimeLocksAndCallsWatched() { return true; }
+bool realtimeLocksAndCallsWatched() {
+    return true;
+}
 
 }  // namespace tolva::test
 
@@ -229,7 +238,8 @@ int nanosleep(const struct timespec* request, struct timespec* remaining) {
 int clock_nanosleep(clockid_t clock, int flags, const struct timespec* request,
                     struct timespec* remaining) {
     noteCall();
-    auto real = resolve<int (*)(clockid_t, int, const struct timespec*, struct timespec*)>(gSlot11, "clock_nanosleep");
+    auto real = resolve<int (*)(clockid_t, int, const struct timespec*, struct timespec*)>(
+        gSlot11, "clock_nanosleep");
     return real(clock, flags, request, remaining);
 }
 int sched_yield() {

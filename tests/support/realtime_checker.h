@@ -8,9 +8,9 @@
 // Plain builds interpose the allocator, the pthread locks and the blocking
 // libc calls (not the generic syscall(), which glibc declares non-throwing:
 // a thread cancelled inside it must unwind through it; a futex wait still
-// shows as a voluntary context switch). Sanitizer builds own those symbols; there only allocations are
-// counted (through the sanitizer's allocation hooks), and the RealtimeSanitizer
-// build checks everything itself.
+// shows as a voluntary context switch). Sanitizer builds own those symbols; there only allocations
+// are counted (through the sanitizer's allocation hooks), and the RealtimeSanitizer build checks
+// everything itself.
 
 #include <cstdint>
 
@@ -24,7 +24,7 @@ struct RealtimeViolations {
 
 // While one lives, the calling thread counts as real-time.
 class RealtimeSection {
-public:
+  public:
     RealtimeSection();
     ~RealtimeSection();
     RealtimeSection(const RealtimeSection&) = delete;

@@ -37,7 +37,6 @@ inline uint64_t doubleBits(double d) {
 #define ASSERT_FLOAT_BITS(expected, actual) \
     ASSERT_EQ(::tolva::test::floatBits(expected), ::tolva::test::floatBits(actual))
 
-
 class RenderRig {
   public:
     // `generator` fills the device's input; without one the pull leaves the

@@ -7,7 +7,8 @@ namespace tolva::test {
 std::vector<float> sineTone(double hz, double rate, size_t frames, double amplitude) {
     std::vector<float> out(frames);
     for (size_t i = 0; i < frames; ++i) {
-        out[i] = static_cast<float>(amplitude * std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate));
+        out[i] = static_cast<float>(amplitude *
+                                    std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate));
     }
     return out;
 }
@@ -21,7 +22,8 @@ double toneAmplitude(const std::vector<float>& signal, double hz, double rate) {
     double im = 0.0;
     double windowSum = 0.0;
     for (size_t i = 0; i < count; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * static_cast<double>(i) / static_cast<double>(count - 1));
+        const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * static_cast<double>(i) /
+                                              static_cast<double>(count - 1));
         const double angle = 2.0 * M_PI * hz * static_cast<double>(i) / rate;
         re += w * signal[i] * std::cos(angle);
         im += w * signal[i] * std::sin(angle);

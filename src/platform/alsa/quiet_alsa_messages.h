@@ -8,13 +8,13 @@
 namespace tolva {
 
 class QuietAlsaMessages {
-public:
+  public:
     QuietAlsaMessages() { snd_lib_error_set_handler(&silent); }
     ~QuietAlsaMessages() { snd_lib_error_set_handler(nullptr); }
     QuietAlsaMessages(const QuietAlsaMessages&) = delete;
     QuietAlsaMessages& operator=(const QuietAlsaMessages&) = delete;
 
-private:
+  private:
     static void silent(const char*, int, const char*, int, const char*, ...) {}
 };
 

@@ -31,18 +31,18 @@ const char* audioCallName(AudioCall call);
 
 // What a backend drives once per device cycle: the unit's render callback.
 class AudioCycleHost {
-public:
+  public:
     // [render] Runs the render callback for `frames` frames. `buffer` is the
     // device's output buffer of `frames` floats; the callback's input pull
     // fills it with this cycle's input before the modulator overwrites it.
     virtual void renderCycle(UInt32 frames, float* buffer) TOLVA_NONBLOCKING = 0;
 
-protected:
+  protected:
     ~AudioCycleHost() = default;
 };
 
 class AudioDeviceBackend {
-public:
+  public:
     virtual ~AudioDeviceBackend() = default;
 
     // [UI] Opens the device; the status of instance creation.
@@ -77,7 +77,7 @@ public:
 };
 
 class AudioDeviceProvider {
-public:
+  public:
     virtual ~AudioDeviceProvider() = default;
     // [UI] A backend for one new instance; null when no device can be had.
     virtual std::unique_ptr<AudioDeviceBackend> createDevice() = 0;

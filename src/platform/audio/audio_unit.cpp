@@ -30,28 +30,42 @@ bool matches(const AudioComponentDescription& want, const AudioComponentDescript
 }
 
 bool isMonoFloat(const AudioStreamBasicDescription& f) {
-    return f.mFormatID == kAudioFormatLinearPCM && (f.mFormatFlags & kAudioFormatFlagIsFloat) != 0 &&
-           f.mChannelsPerFrame == 1 && f.mBitsPerChannel == 32 && f.mBytesPerFrame == 4 &&
-           f.mFramesPerPacket == 1 && f.mBytesPerPacket == 4;
+    return f.mFormatID == kAudioFormatLinearPCM &&
+           (f.mFormatFlags & kAudioFormatFlagIsFloat) != 0 && f.mChannelsPerFrame == 1 &&
+           f.mBitsPerChannel == 32 && f.mBytesPerFrame == 4 && f.mFramesPerPacket == 1 &&
+           f.mBytesPerPacket == 4;
 }
 
 }  // namespace
 
 const char* audioCallName(AudioCall call) {
     switch (call) {
-        case AudioCall::InstanceNew: return "AudioComponentInstanceNew";
-        case AudioCall::EnableOutput: return "EnableIO output";
-        case AudioCall::GetSampleRate: return "SampleRate";
-        case AudioCall::EnableInput: return "EnableIO input";
-        case AudioCall::SetRenderCallback: return "SetRenderCallback";
-        case AudioCall::SetInputStreamFormat: return "StreamFormat input scope";
-        case AudioCall::SetOutputStreamFormat: return "StreamFormat output scope";
-        case AudioCall::Initialize: return "AudioUnitInitialize";
-        case AudioCall::Start: return "AudioOutputUnitStart";
-        case AudioCall::Stop: return "AudioOutputUnitStop";
-        case AudioCall::Uninitialize: return "AudioUnitUninitialize";
-        case AudioCall::Dispose: return "AudioComponentInstanceDispose";
-        case AudioCall::Render: return "AudioUnitRender";
+        case AudioCall::InstanceNew:
+            return "AudioComponentInstanceNew";
+        case AudioCall::EnableOutput:
+            return "EnableIO output";
+        case AudioCall::GetSampleRate:
+            return "SampleRate";
+        case AudioCall::EnableInput:
+            return "EnableIO input";
+        case AudioCall::SetRenderCallback:
+            return "SetRenderCallback";
+        case AudioCall::SetInputStreamFormat:
+            return "StreamFormat input scope";
+        case AudioCall::SetOutputStreamFormat:
+            return "StreamFormat output scope";
+        case AudioCall::Initialize:
+            return "AudioUnitInitialize";
+        case AudioCall::Start:
+            return "AudioOutputUnitStart";
+        case AudioCall::Stop:
+            return "AudioOutputUnitStop";
+        case AudioCall::Uninitialize:
+            return "AudioUnitUninitialize";
+        case AudioCall::Dispose:
+            return "AudioComponentInstanceDispose";
+        case AudioCall::Render:
+            return "AudioUnitRender";
     }
     return "unknown";
 }
@@ -60,7 +74,9 @@ void setAudioDeviceProvider(AudioDeviceProvider* provider) {
     gProvider.store(provider, std::memory_order_release);
 }
 
-AudioDeviceProvider* audioDeviceProvider() { return gProvider.load(std::memory_order_acquire); }
+AudioDeviceProvider* audioDeviceProvider() {
+    return gProvider.load(std::memory_order_acquire);
+}
 
 // One device unit: its backend, its settings and its render callback.
 struct AudioUnitInstance final : AudioCycleHost {
@@ -98,7 +114,8 @@ AudioComponent AudioComponentFindNext(AudioComponent inComponent,
     return matches(*inDesc, gDeviceUnitComponent.description) ? &gDeviceUnitComponent : nullptr;
 }
 
-OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentInstance* outInstance) {
+OSStatus AudioComponentInstanceNew(AudioComponent inComponent,
+                                   AudioComponentInstance* outInstance) {
     if (outInstance == nullptr) {
         return kAudio_ParamError;
     }
@@ -309,9 +326,9 @@ OSStatus AudioComponentInstanceDispose(AudioComponentInstance inInstance) {
     return status;
 }
 
-OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags*,
-                                           const AudioTimeStamp*, UInt32 inOutputBusNumber,
-                                           UInt32 inNumberFrames, AudioBufferList* ioData) TOLVA_NONBLOCKING {
+OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                         UInt32 inOutputBusNumber, UInt32 inNumberFrames,
+                         AudioBufferList* ioData) TOLVA_NONBLOCKING {
     if (inUnit == nullptr || ioData == nullptr || ioData->mNumberBuffers == 0 ||
         (inNumberFrames > 0 && ioData->mBuffers[0].mData == nullptr)) {
         return kAudio_ParamError;

@@ -9,7 +9,7 @@ namespace tolva {
 
 // The backend of one unit instance on a ManualAudioDevice.
 class ManualAudioDevice::Unit final : public AudioDeviceBackend {
-public:
+  public:
     explicit Unit(ManualAudioDevice& device) : device_(device) {
         device_.instances_.fetch_add(1, std::memory_order_acq_rel);
     }
@@ -82,7 +82,7 @@ public:
         return noErr;
     }
 
-private:
+  private:
     ManualAudioDevice& device_;
 };
 
@@ -101,9 +101,13 @@ ManualAudioDevice::~ManualAudioDevice() {
     }
 }
 
-void ManualAudioDevice::setSampleRate(double rate) { sampleRate_ = rate; }
+void ManualAudioDevice::setSampleRate(double rate) {
+    sampleRate_ = rate;
+}
 
-void ManualAudioDevice::setInput(InputGenerator generator) { input_ = std::move(generator); }
+void ManualAudioDevice::setInput(InputGenerator generator) {
+    input_ = std::move(generator);
+}
 
 void ManualAudioDevice::setInputSamples(std::vector<float> samples) {
     input_ = [s = std::move(samples)](float* dst, UInt32 frames, uint64_t first) {
@@ -134,9 +138,13 @@ void ManualAudioDevice::driveFromThread(UInt32 frames, std::chrono::microseconds
     driveFromThread([frames](uint64_t) { return frames; }, period);
 }
 
-void ManualAudioDevice::driveManually() { threadDriven_ = false; }
+void ManualAudioDevice::driveManually() {
+    threadDriven_ = false;
+}
 
-void ManualAudioDevice::stopCallingBack() { callingBack_.store(false, std::memory_order_release); }
+void ManualAudioDevice::stopCallingBack() {
+    callingBack_.store(false, std::memory_order_release);
+}
 
 std::vector<AudioCall> ManualAudioDevice::callLog() const {
     std::lock_guard lock(logMutex_);

@@ -7,8 +7,8 @@
 // chosen status.
 
 #include <array>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -20,7 +20,7 @@
 namespace tolva {
 
 class ManualAudioDevice final : public AudioDeviceProvider {
-public:
+  public:
     // [render] Fills `frames` input samples; firstFrame counts frames since Start.
     using InputGenerator = std::function<void(float* dst, UInt32 frames, uint64_t firstFrame)>;
     // [device thread] The frame count of the next cycle when driven from the thread.
@@ -58,7 +58,7 @@ public:
 
     std::unique_ptr<AudioDeviceBackend> createDevice() override;
 
-private:
+  private:
     class Unit;
     friend class Unit;
 
@@ -91,7 +91,7 @@ private:
     std::atomic<uint64_t> cyclesAfterStop_{0};
     std::atomic<int> instances_{0};
     std::atomic<UInt32> lastFrames_{256};  // frames of the latest cycle
-    uint64_t framesSinceStart_ = 0;  // render side
+    uint64_t framesSinceStart_ = 0;        // render side
 };
 
 }  // namespace tolva

@@ -9,7 +9,7 @@
 namespace tolva {
 
 class QuietJackMessages {
-public:
+  public:
     QuietJackMessages() : error_(jack_error_callback), info_(jack_info_callback) {
         jack_set_error_function(&silent);
         jack_set_info_function(&silent);
@@ -21,7 +21,7 @@ public:
     QuietJackMessages(const QuietJackMessages&) = delete;
     QuietJackMessages& operator=(const QuietJackMessages&) = delete;
 
-private:
+  private:
     static void silent(const char*) {}
 
     void (*error_)(const char*);

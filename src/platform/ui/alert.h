@@ -8,7 +8,7 @@
 namespace tolva {
 
 class AlertPresenter {
-public:
+  public:
     virtual ~AlertPresenter() = default;
     // [UI] Shows a modal critical alert and returns when the user dismisses it.
     // The message is shown literally.

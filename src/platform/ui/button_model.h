@@ -12,7 +12,7 @@ namespace tolva {
 
 // A push button, or an on/off button whose state flips on every click.
 class ButtonModel : public ControlModel<ButtonModel> {
-public:
+  public:
     enum class Kind { Push, OnOff };
 
     ButtonModel(Kind kind, std::string title) : kind_(kind), title_{std::move(title), {}} {}
@@ -57,7 +57,7 @@ public:
         sendAction();
     }
 
-private:
+  private:
     const Kind kind_;
     LockFreeAtomic<int> state_{0};
     mutable std::mutex titleMutex_;  // titles are UI-thread values; the lock only guards views

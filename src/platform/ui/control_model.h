@@ -13,7 +13,7 @@ namespace tolva {
 
 template <typename Self>
 class ControlModel {
-public:
+  public:
     using Action = std::function<void(Self& sender)>;
 
     // [UI] The handler that a user gesture sends.
@@ -21,7 +21,7 @@ public:
     // [any] Grows with every change; views redraw when it moved.
     uint64_t revision() const { return revision_.load(std::memory_order_acquire); }
 
-protected:
+  protected:
     ControlModel() = default;
     ~ControlModel() = default;
     void markChanged() { revision_.fetch_add(1, std::memory_order_acq_rel); }
@@ -32,7 +32,7 @@ protected:
         }
     }
 
-private:
+  private:
     Action action_;
     std::atomic<uint64_t> revision_{0};
     static_assert(std::atomic<uint64_t>::is_always_lock_free);

@@ -15,9 +15,9 @@ void LatestText::set(std::string_view text) TOLVA_NONBLOCKING {
         const uint32_t index = nextSlot_.fetch_add(1, std::memory_order_relaxed) % kSlots;
         Slot& slot = slots_[index];
         uint32_t seq = slot.sequence.load(std::memory_order_relaxed);
-        if ((seq & 1u) != 0 || !slot.sequence.compare_exchange_strong(
-                                    seq, seq + 1, std::memory_order_acquire,
-                                    std::memory_order_relaxed)) {
+        if ((seq & 1u) != 0 ||
+            !slot.sequence.compare_exchange_strong(seq, seq + 1, std::memory_order_acquire,
+                                                   std::memory_order_relaxed)) {
             continue;
         }
         std::atomic_thread_fence(std::memory_order_release);

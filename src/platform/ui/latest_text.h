@@ -16,7 +16,7 @@
 namespace tolva {
 
 class LatestText {
-public:
+  public:
     static constexpr size_t kCapacity = 63;
 
     // [any, wait-free]
@@ -26,7 +26,7 @@ public:
     // [UI]
     std::string get() const;
 
-private:
+  private:
     static constexpr size_t kSlots = 4;
     struct Slot {
         LockFreeAtomic<uint32_t> sequence{0};  // odd while being written

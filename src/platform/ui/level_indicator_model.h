@@ -7,7 +7,7 @@ namespace tolva {
 
 // A discrete level meter showing whole steps from 0 to its maximum.
 class LevelIndicatorModel : public ControlModel<LevelIndicatorModel> {
-public:
+  public:
     explicit LevelIndicatorModel(float maxValue) : max_(maxValue) {}
 
     float maxValue() const { return max_; }
@@ -19,7 +19,7 @@ public:
         markChanged();
     }
 
-private:
+  private:
     const float max_;
     LockFreeAtomic<float> value_{0.0f};
 };

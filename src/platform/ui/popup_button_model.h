@@ -11,7 +11,7 @@ namespace tolva {
 
 // A pop-up menu of items, some of which may be separators that cannot be chosen.
 class PopUpButtonModel : public ControlModel<PopUpButtonModel> {
-public:
+  public:
     struct Item {
         std::string title;
         bool separator = false;
@@ -40,7 +40,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool choosable(int64_t index) const {
         return index >= 0 && index < static_cast<int64_t>(items_.size()) &&
                !items_[static_cast<size_t>(index)].separator;

@@ -9,7 +9,7 @@ namespace tolva {
 
 // A row of segments, one of them selected (-1: none).
 class SegmentedControlModel : public ControlModel<SegmentedControlModel> {
-public:
+  public:
     SegmentedControlModel(int64_t segmentCount, int64_t selected)
         : count_(segmentCount), selected_(selected) {}
 
@@ -34,7 +34,7 @@ public:
         sendAction();
     }
 
-private:
+  private:
     const int64_t count_;
     LockFreeAtomic<int64_t> selected_;
 };

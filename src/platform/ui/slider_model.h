@@ -9,7 +9,7 @@ namespace tolva {
 
 // A slider holding a double between its minimum and its maximum.
 class SliderModel : public ControlModel<SliderModel> {
-public:
+  public:
     SliderModel(double minValue, double maxValue, double value)
         : min_(minValue), max_(maxValue), value_(clamp(value)) {}
 
@@ -45,7 +45,7 @@ public:
         sendAction();
     }
 
-private:
+  private:
     double clamp(double v) const TOLVA_NONBLOCKING {
         const double lo = min_.load(std::memory_order_acquire);
         const double hi = max_.load(std::memory_order_acquire);

@@ -9,7 +9,7 @@ namespace tolva {
 
 // A stepper: a value moved by fixed increments between a minimum and a maximum.
 class StepperModel : public ControlModel<StepperModel> {
-public:
+  public:
     StepperModel(double minValue, double maxValue, double increment, double value)
         : min_(minValue), max_(maxValue), increment_(increment), value_(clamp(value)) {}
 
@@ -36,7 +36,7 @@ public:
         sendAction();
     }
 
-private:
+  private:
     double clamp(double v) const { return v < min_ ? min_ : (v > max_ ? max_ : v); }
 
     const double min_;

@@ -11,7 +11,7 @@ namespace tolva {
 
 // A read-only text line.
 class TextFieldModel : public ControlModel<TextFieldModel> {
-public:
+  public:
     // [any, wait-free]
     void setStringValue(std::string_view text) TOLVA_NONBLOCKING {
         text_.set(text);
@@ -20,7 +20,7 @@ public:
     // [UI]
     std::string stringValue() const { return text_.get(); }
 
-private:
+  private:
     LatestText text_;
 };
 

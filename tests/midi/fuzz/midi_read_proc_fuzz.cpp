@@ -70,13 +70,19 @@ State capture() {
 }
 
 void checkInvariants(const State& s) {
-    if (s.hold < 0 || s.hold > kNoteStackSize) fail("hold outside 0..16");
-    if (!(s.pitch >= 0.0 && s.pitch <= 127.0)) fail("pitch outside 0..127");
-    if (!(s.bend >= -1.0 && s.bend < 1.0)) fail("bend outside [-1, 1)");
-    if (!(s.nonl >= 1.0 && s.nonl <= 4.0)) fail("nonl outside [1, 4]");
-    if (!(s.mmi >= 0.0 && s.mmi <= 1.0)) fail("mmi outside [0, 1]");
+    if (s.hold < 0 || s.hold > kNoteStackSize)
+        fail("hold outside 0..16");
+    if (!(s.pitch >= 0.0 && s.pitch <= 127.0))
+        fail("pitch outside 0..127");
+    if (!(s.bend >= -1.0 && s.bend < 1.0))
+        fail("bend outside [-1, 1)");
+    if (!(s.nonl >= 1.0 && s.nonl <= 4.0))
+        fail("nonl outside [1, 4]");
+    if (!(s.mmi >= 0.0 && s.mmi <= 1.0))
+        fail("mmi outside [0, 1]");
     for (int i = 0; i < s.hold; ++i) {
-        if (s.notes[i] > 127) fail("held note above 127");
+        if (s.notes[i] > 127)
+            fail("held note above 127");
     }
 }
 
@@ -122,12 +128,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MIDIPacket* current = MIDIPacketListInit(list);
     for (const Packet& packet : packets) {
         current = MIDIPacketListAdd(list, listSize, current, 0, packet.length, packet.data);
-        if (current == nullptr) fail("the list did not take a packet");
+        if (current == nullptr)
+            fail("the list did not take a packet");
     }
     midiReadProc(list, nullptr, nullptr);
     std::free(memory);
     const State byList = capture();
     checkInvariants(byList);
-    if (!(byList == byPacket)) fail("the list and its packets disagree");
+    if (!(byList == byPacket))
+        fail("the list and its packets disagree");
     return 0;
 }

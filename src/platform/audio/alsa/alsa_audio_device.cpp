@@ -23,7 +23,6 @@ constexpr unsigned kPeriodsAhead = 2;
 constexpr unsigned kPeriodsInBuffer = 3;
 constexpr int kRealtimePriority = 70;
 
-
 struct HwParams {
     snd_pcm_hw_params_t* p = nullptr;
     HwParams() { snd_pcm_hw_params_malloc(&p); }

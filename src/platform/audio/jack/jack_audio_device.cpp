@@ -38,7 +38,6 @@ struct JackAudioDevice::Client {
 
 namespace {
 
-
 // [render] One server cycle: the render callback on this cycle's input, or
 // silence once the unit has been stopped.
 int processCycle(jack_nframes_t frames, void* arg) TOLVA_NONBLOCKING {
