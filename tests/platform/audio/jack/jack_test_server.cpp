@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +12,6 @@
 #include <cstdlib>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace tolva::test {
 namespace {
@@ -74,15 +72,25 @@ bool JackTestServer::start() {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, "jackd", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
+    // The server dies with the thread that started it, so a test process
+    // that crashes or exits early never leaves a jackd behind.
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
         return false;
+    }
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(1);
+        }
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (devNull >= 0) {
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+        }
+        execvp("jackd", argv.data());
+        _exit(127);
     }
     pid_ = pid;
     const auto deadline = std::chrono::steady_clock::now() + kStartLimit;

@@ -3,12 +3,7 @@
 
 #include "platform/midi/jack/jack_midi_services.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -21,12 +16,11 @@
 #include "engine/modulator_globals.h"
 #include "engine/ring_modulator_view_controller.h"
 #include "jack_midi_sender.h"
+#include "jack_test_server.h"
 #include "midi/midi_read_proc.h"
 #include "platform/log/system_log.h"
 #include "platform/midi/system/system_midi_services.h"
 #include "support/realtime_checker.h"
-
-extern char** environ;
 
 namespace tolva {
 namespace {
@@ -49,38 +43,14 @@ bool eventually(const std::function<bool()>& condition) {
 class JackServer : public ::testing::Environment {
   public:
     void SetUp() override {
-        name_ = "tolva-midi-test-" + std::to_string(getpid());
-        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        std::vector<std::string> args = {
-            TOLVA_JACKD, "-n", name_, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "64"};
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_GT(pid_, 0) << "jackd could not be started";
+        ASSERT_TRUE(server_.start()) << "jackd did not come up";
         ASSERT_TRUE(eventually([] { return JackMidiServices::serverAnswers(); }))
             << "jackd did not answer";
     }
-    void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
-    }
+    void TearDown() override { server_.terminate(); }
 
   private:
-    std::string name_;
-    pid_t pid_ = -1;
+    test::JackTestServer server_{64};
 };
 
 const auto* const gServer = ::testing::AddGlobalTestEnvironment(new JackServer);
