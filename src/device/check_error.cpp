@@ -57,7 +57,7 @@ void formatAlertMessage(const char* operation, const char* code,
     std::snprintf(message, kAlertMessageSize, "%s (%s)\nApplication will quit", operation, code);
 }
 
-void CheckError(OSStatus error, const char* operation) TOLVA_NONBLOCKING {
+void CheckError(OSStatus error, const char* operation) {
     if (error == noErr) {
         return;
     }

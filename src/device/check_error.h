@@ -19,7 +19,9 @@ inline constexpr const char* kHardwareErrorAlertTitle = "Tolva: Hardware Error:"
 // is reported and the process exits with status 1. On the render thread the
 // failure is recorded for the UI thread to report, and CheckError returns so
 // that the cycle can finish; the first failure recorded is the one reported.
-void CheckError(OSStatus error, const char* operation) TOLVA_NONBLOCKING;
+// Not marked nonblocking: its UI-thread path writes and exits, and its
+// render-thread path only stores atomics.
+void CheckError(OSStatus error, const char* operation);
 
 // [any] The code text of a status: a four-character code between apostrophes,
 // or else its decimal value.

@@ -13,6 +13,7 @@ namespace {
 using Lists = std::vector<std::vector<std::vector<uint8_t>>>;
 
 void record(const MIDIPacketList* list, void* refCon, void*) {
+    TOLVA_TEST_BOOKKEEPING_SCOPE;
     auto& lists = *static_cast<Lists*>(refCon);
     lists.emplace_back();
     const MIDIPacket* packet = &list->packet[0];
