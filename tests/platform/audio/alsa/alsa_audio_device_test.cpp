@@ -11,6 +11,7 @@
 #include "app/control_panel.h"
 #include "engine/ring_modulator_view_controller.h"
 #include "platform/audio/alsa/alsa_audio_device.h"
+#include "support/launch_state.h"
 
 namespace tolva {
 namespace {
@@ -34,13 +35,7 @@ class AlsaProvider final : public AudioDeviceProvider {
 class AlsaAudioDeviceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        resetModulatorGlobals();
-        c.frequency.store(440.0);
-        c.mult.store(1.0);
-        A.store(440.0);
-        pitch.store(69.0);
-        midi.store(1);
-        panel.connect(c);
+        test::prepareForPlay(c, panel);
         setAudioDeviceProvider(&provider);
     }
     void TearDown() override {

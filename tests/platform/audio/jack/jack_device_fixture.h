@@ -13,6 +13,7 @@
 #include "jack_probe_clients.h"
 #include "jack_test_server.h"
 #include "recording_jack_provider.h"
+#include "support/launch_state.h"
 
 namespace tolva::test {
 
@@ -25,13 +26,7 @@ class JackDeviceTest : public ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(server.start()) << "jackd did not come up";
-        resetModulatorGlobals();
-        c.frequency.store(440.0);
-        c.mult.store(1.0);
-        A.store(440.0);
-        pitch.store(69.0);
-        midi.store(1);  // the MIDI client is not under test here
-        panel.connect(c);
+        prepareForPlay(c, panel);
         setAudioDeviceProvider(&provider);
     }
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "jack_device_fixture.h"
+#include "support/launch_state.h"
 
 namespace tolva::test {
 namespace {
@@ -22,13 +23,7 @@ struct Rig {
         if (!server.start()) {
             return false;
         }
-        resetModulatorGlobals();
-        c.frequency.store(440.0);
-        c.mult.store(1.0);
-        A.store(440.0);
-        pitch.store(69.0);
-        midi.store(1);
-        panel.connect(c);
+        prepareForPlay(c, panel);
         setAudioDeviceProvider(&provider);
         return true;
     }
