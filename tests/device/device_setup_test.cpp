@@ -1,228 +1,113 @@
-// What Play leaves in the modulator before the first cycle: the device's rate
-// and the values derived from it, the sample format on both sides of the
-// unit, and the state seeded from the panel's controls.
+// Play's device setup: the calls in their order, every value derived from the
+// device's rate, and the state of the run taken from the panel.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
-#include "device/transport_fixture.h"
+#include "support/played_modulator.h"
 
-namespace tolva::test {
+namespace tolva {
 namespace {
 
-class DeviceSetupTest : public TransportFixture {
-  protected:
-    // Play and Stop once, with cycles running for the Stop.
-    void playAndStop() {
-        play();
-        stopWithCycles();
-    }
-};
+using test::doubleBits;
+using test::PlayedModulator;
 
-void expectMonoFloatAt(const AudioStreamBasicDescription& f, double rate) {
-    EXPECT_EQ(f.mSampleRate, rate);
-    EXPECT_EQ(f.mFormatID, fourCharCode("lpcm"));
-    EXPECT_EQ(f.mFormatFlags, 41u);
-    EXPECT_EQ(f.mBytesPerPacket, 4u);
-    EXPECT_EQ(f.mFramesPerPacket, 1u);
-    EXPECT_EQ(f.mBytesPerFrame, 4u);
-    EXPECT_EQ(f.mChannelsPerFrame, 1u);
-    EXPECT_EQ(f.mBitsPerChannel, 32u);
-    EXPECT_EQ(f.mReserved, 0u);
-}
-
-TEST_F(DeviceSetupTest, At44100HzTheRateReachesEveryDerivedValueAndBothSides) {
-    play();
-
-    EXPECT_EQ(R.load(), 44100.0);
-    EXPECT_EQ(c.sampleRate, 44100.0);
-    EXPECT_EQ(c.cycle.load(), 44100);
-    EXPECT_EQ(c.TWO_PI_NORM.load(), 0.00014247585730565955);
-    expectMonoFloatAt(c.streamFormat, 44100.0);
-    ASSERT_EQ(formats.outputSideFormats.size(), 1u);
-    ASSERT_EQ(formats.inputSideFormats.size(), 1u);
-    expectMonoFloatAt(formats.outputSideFormats[0], 44100.0);
-    expectMonoFloatAt(formats.inputSideFormats[0], 44100.0);
-}
-
-TEST_F(DeviceSetupTest, PlayMakesTheDeviceCallsInOrderAndStartsTheUnit) {
-    play();
-
-    const std::vector<AudioCall> expected = {AudioCall::InstanceNew,
-                                             AudioCall::EnableOutput,
-                                             AudioCall::GetSampleRate,
-                                             AudioCall::EnableInput,
-                                             AudioCall::SetRenderCallback,
-                                             AudioCall::SetInputStreamFormat,
-                                             AudioCall::SetOutputStreamFormat,
-                                             AudioCall::Initialize,
-                                             AudioCall::Start};
-    EXPECT_EQ(device.callLog(), expected);
-    EXPECT_TRUE(device.running());
-    EXPECT_NE(c.toneUnit.load(), nullptr);
-    EXPECT_EQ(panel.playButton.title(), "Stop");
-}
-
-TEST_F(DeviceSetupTest, At48000HzTheCarrierStepAndTableLengthFollow) {
-    device.setSampleRate(48000.0);
-    play();
-
-    EXPECT_EQ(c.TWO_PI_NORM.load(), 0.0001308996938995747);
-    EXPECT_EQ(c.cycle.load(), 48000);
-    expectMonoFloatAt(formats.outputSideFormats.at(0), 48000.0);
-    expectMonoFloatAt(formats.inputSideFormats.at(0), 48000.0);
-}
-
-TEST_F(DeviceSetupTest, AFractionalRateGivesTablesOfItsWholeSamples) {
-    device.setSampleRate(44100.5);
-    play();
-
-    EXPECT_EQ(R.load(), 44100.5);
-    EXPECT_EQ(c.cycle.load(), 44100);
-    const float* trif = c.Trif.load();
-    const float* ramf = c.Ramf.load();
-    ASSERT_NE(trif, nullptr);
-    ASSERT_NE(ramf, nullptr);
-    // The last entry is filled: just before the end of the period, where both
-    // carriers come up to zero from below.
-    EXPECT_LT(trif[44099], 0.0f);
-    EXPECT_GT(trif[44099], -0.01f);
-    EXPECT_LT(ramf[44099], 0.0f);
-}
-
-TEST_F(DeviceSetupTest, ALaterPlayCarriesTheRateTheDeviceHasThen) {
-    playAndStop();
-    device.setSampleRate(96000.0);
-    play();
-
-    EXPECT_EQ(R.load(), 96000.0);
-    EXPECT_EQ(c.sampleRate, 96000.0);
-    EXPECT_EQ(c.cycle.load(), 96000);
-    EXPECT_EQ(c.TWO_PI_NORM.load(), 6.283185307179586 / 96000.0);
-    ASSERT_EQ(formats.outputSideFormats.size(), 2u);
-    ASSERT_EQ(formats.inputSideFormats.size(), 2u);
-    expectMonoFloatAt(formats.outputSideFormats[1], 96000.0);
-    expectMonoFloatAt(formats.inputSideFormats[1], 96000.0);
-}
-
-TEST_F(DeviceSetupTest, EveryPlayOpensANewUnitAndNewTables) {
-    play();
-    stopWithCycles();
-    EXPECT_EQ(device.instancesAlive(), 0);
-    play();
-    EXPECT_EQ(device.instancesAlive(), 1);
-    EXPECT_NE(c.toneUnit.load(), nullptr);
-    EXPECT_NE(c.Trif.load(), nullptr);
-    EXPECT_NE(c.Ramf.load(), nullptr);
-}
-
-TEST_F(DeviceSetupTest, APitchThatIsNotANumberBecomesA4AndAnyOtherStays) {
-    pitch.store(std::numeric_limits<double>::quiet_NaN());
-    playAndStop();
-    EXPECT_EQ(pitch.load(), 69.0);
-
-    pitch.store(60.5);
-    playAndStop();
-    EXPECT_EQ(pitch.load(), 60.5);
-}
-
-TEST_F(DeviceSetupTest, TheCarrierIsTheSelectedSegmentAndThePhaseStartsAtZero) {
-    for (int64_t segment : {WaveSelf, WaveSine, WaveTriangle, WaveRamp}) {
-        panel.segCtrlCarrWave.setSelectedSegment(segment);
-        c.wave.store(-1);
-        c.phase.store(2.5);
-        play();
-        EXPECT_EQ(c.wave.load(), segment) << "segment " << segment;
-        EXPECT_EQ(c.phase.load(), 0.0);
-        stopWithCycles();
+TEST(DeviceSetup, TheRateReachesEveryDerivedValue) {
+    const struct {
+        double rate;
+        double twoPiNorm;
+        int32_t tableLength;
+    } rates[] = {
+        {44100.0, 0.00014247585730565955, 44100},
+        {48000.0, 0.0001308996938995747, 48000},
+        {44100.5, 6.283185307179586 / 44100.5, 44100},
+        {1.0, 6.283185307179586, 1},
+        {1536000.0, 6.283185307179586 / 1536000.0, 1536000},
+    };
+    for (const auto& r : rates) {
+        PlayedModulator m{r.rate};
+        m.play();
+        EXPECT_EQ(r.rate, R.load());
+        EXPECT_EQ(r.rate, m.c.sampleRate);
+        EXPECT_EQ(doubleBits(r.twoPiNorm), doubleBits(m.c.TWO_PI_NORM.load()));
+        EXPECT_EQ(r.tableLength, m.c.cycle.load());
+        const AudioStreamBasicDescription& f = m.c.streamFormat;
+        EXPECT_EQ(r.rate, f.mSampleRate);
+        EXPECT_EQ(kAudioFormatLinearPCM, f.mFormatID);
+        EXPECT_EQ(41u, f.mFormatFlags);
+        EXPECT_EQ(4u, f.mBytesPerFrame);
+        EXPECT_EQ(1u, f.mChannelsPerFrame);
+        EXPECT_EQ(32u, f.mBitsPerChannel);
+        EXPECT_EQ(1u, f.mFramesPerPacket);
+        EXPECT_EQ(4u, f.mBytesPerPacket);
     }
 }
 
-TEST_F(DeviceSetupTest, WithNoCarrierSegmentSelectedTheCarrierIsTheSine) {
-    panel.segCtrlCarrWave.setSelectedSegment(-1);
-    c.wave.store(WaveRamp);
-    play();
-    EXPECT_EQ(c.wave.load(), WaveSine);
+TEST(DeviceSetup, PlayMakesTheDeviceCallsInOrderAndALaterPlayTakesTheNewRate) {
+    PlayedModulator m{44100.0};
+    m.play();
+    const std::vector<AudioCall> calls = {AudioCall::InstanceNew,
+                                          AudioCall::EnableOutput,
+                                          AudioCall::GetSampleRate,
+                                          AudioCall::EnableInput,
+                                          AudioCall::SetRenderCallback,
+                                          AudioCall::SetInputStreamFormat,
+                                          AudioCall::SetOutputStreamFormat,
+                                          AudioCall::Initialize,
+                                          AudioCall::Start};
+    EXPECT_EQ(calls, m.device.callLog());
+    m.stop();
+    EXPECT_EQ(nullptr, m.c.Trif.load());
+    EXPECT_EQ(0, m.device.instancesAlive());
+    m.device.setSampleRate(96000.0);
+    m.play();
+    EXPECT_EQ(96000.0, m.c.streamFormat.mSampleRate);
+    EXPECT_EQ(96000, m.c.cycle.load());
 }
 
-TEST_F(DeviceSetupTest, WithTheSourceOnMidiSetupLeavesTheFrequencyToTheNotes) {
-    panel.sourceButton.setState(1);
-    panel.frequencySlider.setDoubleValue(880.0);
-    c.frequency.store(123.0);
-    play();
-
-    EXPECT_EQ(c.midif.load(), 1);
-    EXPECT_EQ(c.frequency.load(), 123.0);
-    EXPECT_EQ(panel.frequencySlider.doubleValue(), 880.0);
-}
-
-TEST_F(DeviceSetupTest, WithTheSourceOnThePanelTheFrequencyComesFromTheSlider) {
-    c.midif.store(1);
-    panel.frequencySlider.setDoubleValue(880.0);
-    c.frequency.store(123.0);
-    play();
-
-    EXPECT_EQ(c.midif.load(), 0);
-    EXPECT_EQ(c.frequency.load(), 880.0);
-    EXPECT_EQ(panel.frequencyTextField.stringValue(), "880.0 Hz");
-}
-
-TEST_F(DeviceSetupTest, TheDiodeAndItsExponentFollowTheirControls) {
-    panel.diodeButton.setState(1);
-    panel.nonlSlider.setDoubleValue(2.5);
-    c.diode.store(0);
+TEST(DeviceSetup, TheRunStartsFromWhatThePanelShows) {
+    PlayedModulator m;
+    m.panel.tuningStepper.userSetValue(442.0);
+    m.panel.depthSlider.userMove(0.25);
+    m.panel.linlogButton.userClick();
+    m.panel.diodeButton.userClick();
+    m.panel.nonlSlider.userMove(3.0);
+    m.panel.segCtrlCarrWave.userSelect(3);
+    pitch.store(std::nan(""));
+    m.c.wave.store(WaveSine);
+    m.c.diode.store(0);
     nonl.store(1.0);
-    playAndStop();
-    EXPECT_EQ(c.diode.load(), 1);
-    EXPECT_EQ(nonl.load(), 2.5);
-
-    panel.diodeButton.setState(0);
-    panel.nonlSlider.setDoubleValue(1.0);
-    c.diode.store(1);
-    nonl.store(3.0);
-    playAndStop();
-    EXPECT_EQ(c.diode.load(), 0);
-    EXPECT_EQ(nonl.load(), 1.0);
+    m.play();
+    EXPECT_EQ(442.0, A.load());
+    EXPECT_EQ(0.25, m.c.depth.load());
+    EXPECT_EQ(1, m.c.logview.load());
+    EXPECT_EQ(1, m.c.diode.load());
+    EXPECT_EQ(3.0, nonl.load());
+    EXPECT_EQ(WaveRamp, m.c.wave.load());
+    EXPECT_EQ(69.0, pitch.load());
+    EXPECT_EQ(2.0, bendd.load());
+    EXPECT_EQ(0.0, m.c.phase.load());
+    EXPECT_EQ(StateFadeIn, m.c.state.load());
 }
 
-TEST_F(DeviceSetupTest, TuningDepthScaleAndBendRangeComeFromThePanel) {
-    panel.tuningStepper.setDoubleValue(442.5);
-    panel.depthSlider.setDoubleValue(0.3);
-    panel.linlogButton.setState(1);
-    bendd.store(7.0);
-    play();
-
-    EXPECT_EQ(A.load(), 442.5);
-    EXPECT_EQ(c.depth.load(), 0.3);
-    EXPECT_EQ(c.logview.load(), 1);
-    EXPECT_EQ(bendd.load(), 2.0);
-}
-
-TEST_F(DeviceSetupTest, TheRampsOfThePreviousRunCarryOver) {
-    c.previous_depth.store(0.75);
-    c.previous_phase_increment.store(0.0625);
-    c.mult.store(2.0);
-    play();
-
-    EXPECT_EQ(c.previous_depth.load(), 0.75);
-    EXPECT_EQ(c.previous_phase_increment.load(), 0.0625);
-    EXPECT_EQ(c.mult.load(), 2.0);
-}
-
-TEST_F(DeviceSetupTest, TheLowestAndHighestRatesAreAccepted) {
-    device.setSampleRate(1.0);
-    playAndStop();
-    EXPECT_EQ(c.cycle.load(), 1);
-    EXPECT_EQ(c.TWO_PI_NORM.load(), 6.283185307179586);
-
-    device.setSampleRate(1536000.0);
-    play();
-    EXPECT_EQ(c.cycle.load(), 1536000);
-    EXPECT_TRUE(std::isfinite(c.TWO_PI_NORM.load()));
+TEST(DeviceSetup, MidiAsTheSourceLeavesTheFrequencyToTheNotesAndRampsCarryOver) {
+    PlayedModulator m;
+    m.panel.sourceButton.userClick();
+    pitch.store(60.5);
+    m.c.frequency.store(123.0);
+    m.play();
+    EXPECT_EQ(1, m.c.midif.load());
+    EXPECT_EQ(123.0, m.c.frequency.load());
+    EXPECT_EQ(60.5, pitch.load());
+    m.render(std::vector<float>(64, 0.1f));
+    const double increment = m.c.previous_phase_increment.load();
+    m.stop();
+    m.play();
+    EXPECT_EQ(increment, m.c.previous_phase_increment.load());
+    EXPECT_EQ(m.panel.depthSlider.doubleValue(), m.c.previous_depth.load());
 }
 
 }  // namespace
-}  // namespace tolva::test
+}  // namespace tolva

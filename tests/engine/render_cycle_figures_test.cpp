@@ -1,201 +1,229 @@
-// Exact figures of the render cycle: the fade envelopes, the output of each
-// carrier, the diode curve, the level meter, an empty cycle and a phase that
-// lands on a full period.
+// Exact figures of the sound engine: the carrier tables, the fades, each
+// carrier's output, the diode curve, the meter, an empty cycle, a phase that
+// lands on a full period, and checksums that pin every bit of whole runs.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "support/render_rig.h"
+#include "engine/carrier_tables.h"
+#include "support/played_modulator.h"
 
 namespace tolva {
 namespace {
 
 using test::doubleBits;
 using test::floatBits;
+using test::PlayedModulator;
 
-class RenderFigures : public ::testing::Test {
-  protected:
-    // Full depth with the input's own magnitude as carrier: a sample of 1.0
-    // comes out as exactly its envelope gain.
-    std::vector<float> envelopeOf(int32_t state, size_t frames) {
-        rig.c.wave.store(WaveSelf);
-        rig.c.state.store(state);
-        rig.settle(1.0, 440.0);
-        return rig.render(std::vector<float>(frames, 1.0f));
+constexpr double kPi = 3.141592653589793;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+TEST(CarrierTables, HoldOnePeriodAndAreNeverReadOutside) {
+    PlayedModulator m{44100.0};
+    m.play();
+    const float* trif = m.c.Trif.load();
+    const float* ramf = m.c.Ramf.load();
+    ASSERT_EQ(44100, m.c.cycle.load());
+    EXPECT_FLOAT_BITS(0.0f, trif[0]);
+    EXPECT_FLOAT_BITS(0.0f, ramf[0]);
+    EXPECT_FLOAT_BITS(0.846777f, trif[11025]);
+    EXPECT_FLOAT_BITS(0.846777f, ramf[11025]);
+    EXPECT_FLOAT_BITS(-0.846777f, trif[33075]);
+    const auto peak = std::max_element(ramf, ramf + 44100);
+    EXPECT_NEAR(7617, static_cast<double>(peak - ramf), 3);
+    EXPECT_NEAR(0.95656, *peak, 1e-5);
+
+    // Phase to entry: truncated, a full period reads the start again.
+    const struct {
+        double phase;
+        int entry;
+    } lookups[] = {{0.0, 0}, {kPi / 2, 11025}, {kPi, 22050}, {kTwoPi, 0}, {kTwoPi + kPi, 22050}};
+    for (const auto& l : lookups) {
+        EXPECT_EQ(trif[l.entry], m.c.tri(l.phase)) << l.phase;
+        EXPECT_EQ(ramf[l.entry], m.c.ram(l.phase)) << l.phase;
     }
+    for (double phase : {std::nextafter(kTwoPi, 0.0), 1e300, -1.0, double(kNaN), HUGE_VAL}) {
+        EXPECT_LE(std::fabs(m.c.tri(phase)), 1.0) << phase;
+        EXPECT_LE(std::fabs(m.c.ram(phase)), 1.0) << phase;
+    }
+    EXPECT_EQ(0.0, carrierTableLookup(nullptr, 44100, 1.0));
+}
 
-    test::RenderRig rig{44100.0};
+// One cycle at rest from a known state; then, at full depth, a cycle of 1.0
+// whose every sample shows the envelope the state left behind.
+struct Figure {
+    const char* what;
+    int32_t wave, state, diode;
+    double nonl, phase;
+    std::vector<float> input;
+    size_t at;
+    float expected;
+    int32_t stateAfter;
+    float nextCycleLevel;
 };
 
-TEST_F(RenderFigures, FadeInRisesAcrossOneCycleThenHolds) {
-    const std::vector<float> fade = envelopeOf(StateFadeIn, 512);
-    EXPECT_FLOAT_BITS(0.0f, fade[0]);
-    EXPECT_FLOAT_BITS(0.35355338f, fade[256]);
-    EXPECT_FLOAT_BITS(0.70572573f, fade[511]);
-    EXPECT_EQ(StateOn, rig.c.state.load());
-
-    const std::vector<float> next = rig.render(std::vector<float>(512, 1.0f));
-    for (float v : next) {
-        ASSERT_FLOAT_BITS(kEnvelopeOnLevel, v);
+TEST(RenderFigures, FadesCarriersAndTheDiodeGiveTheirExactValues) {
+    const float g = kEnvelopeOnLevel;
+    const std::vector<float> ones(512, 1.0f);
+    const Figure figures[] = {
+        {"fade-in start", WaveSelf, StateFadeIn, 0, 1, 0, ones, 0, 0.0f, StateOn, g},
+        {"fade-in middle", WaveSelf, StateFadeIn, 0, 1, 0, ones, 256, 0.35355338f, StateOn, g},
+        {"fade-in end", WaveSelf, StateFadeIn, 0, 1, 0, ones, 511, 0.70572573f, StateOn, g},
+        {"fade-out start", WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, g, StateSilent, 0.0f},
+        {"fade-out middle", WaveSelf, StateFadeOut, 0, 1, 0, ones, 256, 0.35355338f, StateSilent,
+         0.0f},
+        {"fade-out end", WaveSelf, StateFadeOut, 0, 1, 0, ones, 511, 0.0013810679f, StateSilent,
+         0.0f},
+        {"sine at pi/2", WaveSine, StateOn, 0, 1, kPi / 2, {0.5f}, 0, 0.35355338f, StateOn, g},
+        {"self, positive", WaveSelf, StateOn, 0, 1, 0, {0.5f}, 0, 0.17677669f, StateOn, g},
+        {"self, negative", WaveSelf, StateOn, 0, 1, 0, {-0.5f}, 0, -0.17677669f, StateOn, g},
+        {"self, zero", WaveSelf, StateOn, 0, 1, 0, {0.0f}, 0, 0.0f, StateOn, g},
+        {"diode squares 0.5", WaveTriangle, StateOn, 1, 2, 0, {0.5f}, 0, 0.088388346f, StateOn, g},
+        {"silent at full depth",
+         WaveSine,
+         StateSilent,
+         0,
+         1,
+         1,
+         {0.5f},
+         0,
+         0.0f,
+         StateSilent,
+         0.0f},
+    };
+    for (const Figure& f : figures) {
+        PlayedModulator m{44100.0};
+        m.play();
+        float* trif = m.c.Trif.load();
+        std::fill(trif, trif + m.c.cycle.load(), 0.5f);  // a known triangle carrier
+        m.c.wave.store(f.wave);
+        m.c.state.store(f.state);
+        m.c.diode.store(f.diode);
+        nonl.store(f.nonl);
+        m.c.phase.store(f.phase);
+        m.settle(1.0, 440.0);
+        EXPECT_FLOAT_BITS(f.expected, m.render(f.input)[f.at]) << f.what;
+        EXPECT_EQ(f.stateAfter, m.c.state.load()) << f.what;
+        m.c.wave.store(WaveSelf);
+        for (float y : m.render(ones)) {
+            ASSERT_FLOAT_BITS(f.nextCycleLevel, y) << f.what;
+        }
     }
-    EXPECT_EQ(0x3F3504F3u, floatBits(kEnvelopeOnLevel));
-}
-
-TEST_F(RenderFigures, FadeOutFallsAcrossOneCycleThenIsSilent) {
-    const std::vector<float> fade = envelopeOf(StateFadeOut, 512);
-    EXPECT_FLOAT_BITS(kEnvelopeOnLevel, fade[0]);
-    EXPECT_FLOAT_BITS(0.35355338f, fade[256]);
-    EXPECT_FLOAT_BITS(0.0013810679f, fade[511]);
-    EXPECT_EQ(StateSilent, rig.c.state.load());
-
-    const std::vector<float> next = rig.render(std::vector<float>(512, 1.0f));
-    for (float v : next) {
-        ASSERT_EQ(0.0f, v);  // full depth: nothing of the input is left
-    }
-}
-
-TEST_F(RenderFigures, SineAtAQuarterPeriod) {
-    rig.c.wave.store(WaveSine);
-    rig.c.state.store(StateOn);
-    rig.settle(1.0, 440.0);
-    rig.c.phase.store(3.141592653589793 / 2.0);
-    EXPECT_FLOAT_BITS(0.35355338f, rig.render({0.5f})[0]);
-}
-
-TEST_F(RenderFigures, SelfCarrierIsASignedSquare) {
-    rig.c.wave.store(WaveSelf);
-    rig.c.state.store(StateOn);
-    rig.settle(1.0, 440.0);
-    const std::vector<float> out = rig.render({0.5f, -0.5f, 0.0f});
-    EXPECT_FLOAT_BITS(0.17677669f, out[0]);
-    EXPECT_FLOAT_BITS(-0.17677669f, out[1]);
-    EXPECT_FLOAT_BITS(0.0f, out[2]);
-}
-
-TEST_F(RenderFigures, DiodeCurveSquaresAKnownCarrier) {
-    // A triangle table that reads 0.5 everywhere is a known carrier.
-    std::vector<float> half(static_cast<size_t>(rig.c.cycle.load()), 0.5f);
-    float* table = rig.c.Trif.exchange(half.data());
-    rig.c.wave.store(WaveTriangle);
-    rig.c.diode.store(1);
-    nonl.store(2.0);
-    rig.c.state.store(StateOn);
-    rig.settle(1.0, 440.0);
-    EXPECT_FLOAT_BITS(0.088388346f, rig.render({0.5f})[0]);
-    rig.c.Trif.store(table);
+    EXPECT_EQ(0x3F3504F3u, floatBits(g));
 }
 
 TEST(DiodeCurve, IsOddWithNegativeZeroAtZero) {
-    test::RenderRig rig;
     nonl.store(2.0);
     EXPECT_EQ(doubleBits(-0.25), doubleBits(da(-0.5)));
     EXPECT_EQ(doubleBits(0.25), doubleBits(da(0.5)));
     EXPECT_EQ(doubleBits(-0.0), doubleBits(da(0.0)));
     nonl.store(1.0);
-    EXPECT_EQ(doubleBits(0.3), doubleBits(da(0.3)));
     EXPECT_EQ(doubleBits(-0.3), doubleBits(da(-0.3)));
-}
-
-TEST(DiodeMode, WithLinearExponentSoundsLikePlainMultiplication) {
-    std::vector<float> input(1000);
-    for (size_t i = 0; i < input.size(); ++i) {
-        input[i] = static_cast<float>(std::sin(0.37 * static_cast<double>(i))) * 0.9f;
-    }
-    for (int32_t wave : {WaveSine, WaveTriangle, WaveRamp}) {
-        std::vector<float> outputs[2];
-        for (int32_t diodeOn : {0, 1}) {
-            test::RenderRig r{44100.0};
-            nonl.store(1.0);
-            r.c.wave.store(wave);
-            r.c.diode.store(diodeOn);
-            r.c.state.store(StateFadeIn);
-            r.c.depth.store(0.8);
-            r.c.frequency.store(1234.5);
-            outputs[diodeOn] = r.render(input);
-        }
-        for (size_t i = 0; i < input.size(); ++i) {
-            ASSERT_FLOAT_BITS(outputs[0][i], outputs[1][i]) << "wave " << wave << " sample " << i;
-        }
-    }
+    nonl.store(0.0);
 }
 
 TEST(LevelMeter, StepsAtItsThresholds) {
-    test::RenderRig rig;
-    struct Case {
-        float peak;
-        float level;
-    };
-    const Case cases[] = {
-        {0.5f, 5.0f},
-        {std::nextafter(0.5f, 1.0f), 6.0f},
-        {0.2f, 5.0f},
-        {0.08f, 3.0f},
-        {0.03f, 2.0f},
-        {0.007f, 2.0f},
-        {0.002f, 1.0f},
-        {0.0f, 0.0f},
-        {std::numeric_limits<float>::quiet_NaN(), 0.0f},
-        {std::numeric_limits<float>::max(), 6.0f},
-        {std::numeric_limits<float>::infinity(), 6.0f},
-    };
-    for (const Case& k : cases) {
-        rig.c.updateLevel(k.peak);
-        EXPECT_EQ(k.level, rig.level.floatValue()) << "peak " << k.peak;
+    PlayedModulator m;
+    const std::pair<float, float> cases[] = {
+        {0.5f, 5.0f},   {std::nextafter(0.5f, 1.0f), 6.0f},
+        {0.2f, 5.0f},   {0.08f, 3.0f},
+        {0.03f, 2.0f},  {0.007f, 2.0f},
+        {0.002f, 1.0f}, {0.0f, 0.0f},
+        {kNaN, 0.0f},   {std::numeric_limits<float>::infinity(), 6.0f}};
+    for (const auto& [peak, level] : cases) {
+        m.c.updateLevel(peak);
+        EXPECT_EQ(level, m.panel.levelIndicator.floatValue()) << peak;
     }
 }
 
-TEST(EmptyCycle, StillPullsAndHandsOverItsState) {
-    int pulls = 0;
-    test::RenderRig counting{44100.0, [&pulls](float*, UInt32 frames, uint64_t) {
-                                 EXPECT_EQ(0u, frames);
-                                 ++pulls;
-                             }};
-    auto& c = counting.c;
-    c.depth.store(0.75);
-    c.previous_depth.store(0.25);
-    c.frequency.store(1000.0);
-    c.previous_phase_increment.store(0.01);
-    c.phase.store(1.25);
-    counting.level.setFloatValue(6.0f);
-
-    c.state.store(StateFadeIn);
-    EXPECT_TRUE(counting.render({}).empty());
-    EXPECT_EQ(1, pulls);
-    EXPECT_EQ(StateOn, c.state.load());
-    EXPECT_EQ(0.75, c.previous_depth.load());
-    EXPECT_EQ(doubleBits(1000.0 * c.TWO_PI_NORM.load()),
-              doubleBits(c.previous_phase_increment.load()));
-    EXPECT_EQ(1.25, c.phase.load());
-    EXPECT_EQ(0.0f, counting.level.floatValue());
-
-    c.state.store(StateFadeOut);
-    counting.render({});
-    EXPECT_EQ(StateSilent, c.state.load());
+TEST(RenderFigures, AnEmptyCycleStillPullsAndHandsOverItsState) {
+    PlayedModulator m;
+    m.play();
+    m.c.depth.store(0.75);
+    m.c.frequency.store(1000.0);
+    m.c.phase.store(1.25);
+    m.panel.levelIndicator.setFloatValue(6.0f);
+    m.render({});
+    EXPECT_EQ(std::vector<int32_t>{StateFadeIn}, m.states.runs());  // the pull was made
+    EXPECT_EQ(StateOn, m.c.state.load());
+    EXPECT_EQ(0.75, m.c.previous_depth.load());
+    EXPECT_EQ(1000.0 * m.c.TWO_PI_NORM.load(), m.c.previous_phase_increment.load());
+    EXPECT_EQ(1.25, m.c.phase.load());
+    EXPECT_EQ(0.0f, m.panel.levelIndicator.floatValue());
+    m.c.state.store(StateFadeOut);
+    m.render({});
+    EXPECT_EQ(StateSilent, m.c.state.load());
 }
 
-TEST_F(RenderFigures, PhaseLandingOnAFullPeriodWrapsOnlyAtTheNextUpdate) {
-    // Increment 0.5 throughout; the first update lands exactly on 2*pi.
-    rig.c.TWO_PI_NORM.store(0.5);
-    rig.c.wave.store(WaveSine);
-    rig.c.state.store(StateOn);
-    rig.settle(1.0, 1.0);
-    rig.c.phase.store(kTwoPi - 0.5);
+TEST(RenderFigures, APhaseLandingOnAFullPeriodWrapsOnlyAtTheNextUpdate) {
+    PlayedModulator m;
+    m.play();
+    m.c.TWO_PI_NORM.store(0.5);  // an increment of 0.5 throughout
+    m.c.state.store(StateOn);
+    m.settle(1.0, 1.0);
+    m.c.phase.store(kTwoPi - 0.5);
+    m.render({1.0f});
+    EXPECT_EQ(doubleBits(kTwoPi), doubleBits(m.c.phase.load()));
+    // The next sample's carrier is sin(2*pi), just below zero, not sin(0).
+    EXPECT_FLOAT_BITS(static_cast<float>(double(kEnvelopeOnLevel) * -2.4492935982947064e-16),
+                      m.render({1.0f})[0]);
+    EXPECT_EQ(0.5, m.c.phase.load());
+}
 
-    const std::vector<float> one = rig.render({1.0f});
-    EXPECT_EQ(doubleBits(kTwoPi), doubleBits(rig.c.phase.load()));
-    (void)one;
+// Whole runs, every bit: each carrier with the diode off and on, through every
+// state, gliding in depth and frequency, on cycles of odd lengths, with inputs
+// at the edges of the float range. The checksums were taken while the cycle
+// matched, bit for bit, a rendition of its formulas written out sample by
+// sample; any change in the arithmetic shows here.
+uint64_t checksumOfRun(int32_t wave, int32_t diode) {
+    PlayedModulator m{44100.0};
+    m.play();
+    m.c.wave.store(wave);
+    m.c.diode.store(diode);
+    nonl.store(2.5);
+    m.c.phase.store(1.0);
+    uint64_t hash = 14695981039346656037u;
+    auto mix = [&hash](uint64_t bits) { hash = (hash ^ bits) * 1099511628211u; };
+    uint32_t seed = 7;
+    const float edges[] = {0.0f, -0.0f, 1.0f, -1.0f, 1e-40f, -3e38f, 0.5f};
+    for (int32_t state : {StateSilent, StateFadeIn, StateOn, StateFadeOut, StateBypass}) {
+        m.c.state.store(state);
+        for (UInt32 frames : {1u, 257u, 1024u}) {
+            m.c.depth.store(0.3 + 0.2 * (frames % 3));
+            m.c.frequency.store(frames == 257 ? 1234.5 : 17000.0 + state);
+            std::vector<float> input(frames);
+            for (size_t i = 0; i < frames; ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                input[i] = i < 7 && frames > 7 ? edges[i] : float(seed >> 8) / 8388608.0f - 1.0f;
+            }
+            for (float y : m.render(input)) {
+                mix(floatBits(y));
+            }
+            mix(doubleBits(m.c.phase.load()));
+            mix(static_cast<uint64_t>(m.panel.levelIndicator.floatValue()));
+        }
+    }
+    return hash;
+}
 
-    // The carrier of the next sample is sin(2*pi), not sin(0).
-    const std::vector<float> next = rig.render({1.0f});
-    EXPECT_EQ(-2.4492935982947064e-16, std::sin(kTwoPi));
-    const auto expected =
-        static_cast<float>(static_cast<double>(kEnvelopeOnLevel) * (1.0 * std::sin(kTwoPi)) + 0.0);
-    EXPECT_FLOAT_BITS(expected, next[0]);
-    EXPECT_LT(next[0], 0.0f);
-    EXPECT_EQ(0.5, rig.c.phase.load());
+TEST(RenderChecksums, EveryCarrierWithAndWithoutTheDiode) {
+    const struct {
+        int32_t wave, diode;
+        uint64_t checksum;
+    } runs[] = {
+        {WaveSelf, 0, 0x6b092aa5ef313fcdu},     {WaveSelf, 1, 0x6b092aa5ef313fcdu},
+        {WaveSine, 0, 0xcbb125652c1f0b74u},     {WaveSine, 1, 0x7934c0c88dd31007u},
+        {WaveTriangle, 0, 0x47c4107daf923da1u}, {WaveTriangle, 1, 0x6a8724b9a4c6c7b4u},
+        {WaveRamp, 0, 0x40857082bda2ccd8u},     {WaveRamp, 1, 0x36f012aeaa172da0u},
+    };
+    for (const auto& r : runs) {
+        EXPECT_EQ(r.checksum, checksumOfRun(r.wave, r.diode))
+            << std::hex << "wave " << r.wave << " diode " << r.diode;
+    }
 }
 
 }  // namespace

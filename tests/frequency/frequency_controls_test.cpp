@@ -1,308 +1,199 @@
-// The panel's frequency controls, worked as a user works them: the slider,
-// the octave segments, the scale button, the centre button and the tuning
-// stepper, stopped and running. What is checked is what the user sees (the
-// slider, the segment, the text, the scale button) and what the listener
-// hears (`frequency`).
+// The carrier frequency as the user sets it: through the slider, the scale
+// button, the octave segments, the tuning stepper and the centre button, with
+// the automatic octave; and as MIDI notes set it, cycle by cycle.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "frequency/frequency_panel.h"
 #include "frequency/pitch_scales.h"
+#include "support/played_modulator.h"
+#include "support/signal_analysis.h"
 
 namespace tolva {
 namespace {
 
-using test::FrequencyPanel;
+using test::PlayedModulator;
 
-class FrequencyControlsTest : public ::testing::Test {
-  protected:
-    void expectConsistent() { p.expectConsistent(); }
-
-    SliderModel& slider() { return p.panel.frequencySlider; }
-    std::string text() { return p.panel.frequencyTextField.stringValue(); }
-    double frequency() { return p.c.frequency.load(); }
-    double mult() { return p.c.mult.load(); }
-    int64_t segment() { return p.panel.segCtrlMult.selectedSegment(); }
-
-    FrequencyPanel p;
+struct PanelCase {
+    const char* what;
+    bool running;
+    std::function<void(PlayedModulator&)> gestures;
+    double frequency, mult, slider, a;
+    int64_t segment;
 };
 
-TEST_F(FrequencyControlsTest, SliderSetsReadingTimesOctaveTimesTuning) {
-    p.panel.segCtrlMult.userSelect(3);
-    slider().userMove(300);
-    EXPECT_EQ(600.0, frequency());
-    EXPECT_EQ("600.0 Hz", text());
-    EXPECT_EQ(300.0, slider().doubleValue());  // the slider stays where the user put it
-
-    p.panel.tuningStepper.userSetValue(445);
-    slider().userMove(300);
-    EXPECT_DOUBLE_EQ(606.8181818181819, frequency());
-    EXPECT_EQ("606.8 Hz", text());
-    expectConsistent();
+void range(PlayedModulator& m, double min, double max) {
+    m.panel.frequencySlider.setRange(min, max);
 }
 
-TEST_F(FrequencyControlsTest, SliderWhileStoppedFirstRepairsAnUnsetTuningAndOctave) {
-    A.store(450.0);
-    p.c.mult.store(0.0);
-    slider().userMove(300);
-    EXPECT_EQ(440.0, A.load());
-    EXPECT_EQ(1.0, mult());
-    EXPECT_EQ(300.0, frequency());
+void at(PlayedModulator& m, double hz, int64_t segment) {
+    m.c.frequency.store(hz);
+    m.panel.segCtrlMult.setSelectedSegment(segment);
+    m.c.mult.store(0.25 * (1 << segment));
+    m.c.updateFrequencyControls();
 }
 
-TEST_F(FrequencyControlsTest, ScaleSwitchKeepsTheFrequencyAndMovesTheSlider) {
-    slider().userMove(300);
-    ASSERT_EQ("300.0 Hz", text());
-
-    p.panel.linlogButton.userClick();
-    EXPECT_EQ(1, p.c.logview.load());
-    EXPECT_EQ("Log.", p.panel.linlogButton.title());
-    EXPECT_EQ(5, slider().numberOfTickMarks());
-    EXPECT_EQ(300.0, frequency());
-    EXPECT_EQ("300.0 Hz", text());
-    EXPECT_DOUBLE_EQ(logval(300, 55, 1760), slider().doubleValue());
-
-    p.panel.linlogButton.userClick();
-    EXPECT_EQ(0, p.c.logview.load());
-    EXPECT_EQ("Lin.", p.panel.linlogButton.title());
-    EXPECT_EQ(0, slider().numberOfTickMarks());
-    EXPECT_EQ(300.0, frequency());
-    EXPECT_EQ("300.0 Hz", text());
-    EXPECT_DOUBLE_EQ(300.0, slider().doubleValue());
-    expectConsistent();
-}
-
-TEST_F(FrequencyControlsTest, ScaleSwitchAtLaunchPlacesA440OnTheLogScale) {
-    p.panel.linlogButton.userClick();
-    EXPECT_DOUBLE_EQ(1078.0, slider().doubleValue());
-    EXPECT_EQ("440.0 Hz", text());
-    // A slider moved on the log scale reads logarithmically.
-    slider().userMove(907.5);
-    EXPECT_DOUBLE_EQ(311.1269837220809, frequency());
-    EXPECT_EQ("311.1 Hz", text());
-}
-
-TEST_F(FrequencyControlsTest, TuningWhileRunningMovesTheCarrierAndKeepsTheSlider) {
-    p.run();
-    p.panel.tuningStepper.userSetValue(442);
-    EXPECT_DOUBLE_EQ(442.0, frequency());
-    EXPECT_EQ("442.0 Hz", text());
-    EXPECT_EQ(442.0, A.load());
-    EXPECT_DOUBLE_EQ(440.0, slider().doubleValue());
-    EXPECT_EQ(2, segment());
-
-    // The carrier keeps its place relative to the reference, on the log scale too.
-    p.panel.linlogButton.userClick();
-    const double placed = slider().doubleValue();
-    p.panel.tuningStepper.userSetValue(436);
-    EXPECT_DOUBLE_EQ(436.0, frequency());
-    EXPECT_NEAR(placed, slider().doubleValue(), 1e-9);
-    expectConsistent();
-}
-
-TEST_F(FrequencyControlsTest, TuningWhileStoppedTakesTheFrequencyFromTheSlider) {
-    p.panel.tuningStepper.userSetValue(442);
-    EXPECT_EQ(442.0, A.load());
-    EXPECT_DOUBLE_EQ(442.0, frequency());
-    EXPECT_EQ("442.0 Hz", text());
-    EXPECT_EQ(440.0, slider().doubleValue());  // not re-placed while stopped
-
-    p.panel.linlogButton.userClick();  // slider to 1078: 440 on the log scale at A 442
-    p.panel.tuningStepper.userSetValue(444);
-    EXPECT_NEAR(444.0 * logfreq(slider().doubleValue(), 55, 1760) / 440.0, frequency(), 1e-9);
-}
-
-TEST_F(FrequencyControlsTest, OctaveSegmentMovesTheCarrierAndKeepsTheSlider) {
-    slider().userMove(300);
-    p.panel.segCtrlMult.userSelect(3);
-    EXPECT_EQ(2.0, mult());
-    EXPECT_EQ(600.0, frequency());
-    EXPECT_EQ(300.0, slider().doubleValue());
-    EXPECT_EQ("600.0 Hz", text());
-
-    p.panel.segCtrlMult.userSelect(0);
-    EXPECT_EQ(0.25, mult());
-    EXPECT_EQ(75.0, frequency());
-    EXPECT_EQ(300.0, slider().doubleValue());
-    expectConsistent();
-}
-
-TEST_F(FrequencyControlsTest, CentreOnTheLinearScaleReturnsToAAtX1) {
-    p.panel.tuningStepper.userSetValue(442);
-    p.panel.segCtrlMult.userSelect(4);
-    slider().userMove(1000);
-    p.panel.centerButton.userClick();
-    EXPECT_EQ(442.0, frequency());
-    EXPECT_EQ(1.0, mult());
-    EXPECT_EQ(2, segment());
-    EXPECT_DOUBLE_EQ(440.0, slider().doubleValue());
-    EXPECT_EQ("442.0 Hz", text());
-    expectConsistent();
-}
-
-TEST_F(FrequencyControlsTest, CentreOnTheLogScaleReturnsToAAtX2) {
-    p.panel.tuningStepper.userSetValue(442);
-    p.panel.linlogButton.userClick();
-    p.panel.segCtrlMult.userSelect(0);
-    p.panel.centerButton.userClick();
-    EXPECT_EQ(442.0, frequency());
-    EXPECT_EQ(2.0, mult());
-    EXPECT_EQ(3, segment());
-    EXPECT_NEAR(737.0, slider().doubleValue(), 1e-9);  // where 220 lies
-    EXPECT_EQ("442.0 Hz", text());
-    // Moving the slider back onto its place gives A again.
-    slider().userMove(737.0);
-    EXPECT_DOUBLE_EQ(442.0, frequency());
-    expectConsistent();
-}
-
-TEST_F(FrequencyControlsTest, CentreInMidiModeAlsoReturnsTheNoteToA) {
-    pitch.store(75.0);
-    p.panel.sourceButton.userClick();
-    ASSERT_EQ(1, p.c.midif.load());
-    p.panel.centerButton.userClick();
-    EXPECT_EQ(69.0, pitch.load());
-
-    p.panel.sourceButton.userClick();
-    pitch.store(75.0);
-    p.panel.centerButton.userClick();
-    EXPECT_EQ(75.0, pitch.load());  // panel mode leaves the note alone
-}
-
-TEST_F(FrequencyControlsTest, AutomaticOctaveStepsOneOctaveUpOrDown) {
-    slider().setRange(100, 1000);
-    p.c.frequency.store(1500);
-    p.c.updateFrequencyControls();
-    EXPECT_EQ(2.0, mult());
-    EXPECT_EQ(3, segment());
-    EXPECT_EQ(750.0, slider().doubleValue());
-    EXPECT_EQ("1500.0 Hz", text());
-
-    p.panel.segCtrlMult.setSelectedSegment(2);
-    p.c.mult.store(1.0);
-    p.c.frequency.store(80);
-    p.c.updateFrequencyControls();
-    EXPECT_EQ(0.5, mult());
-    EXPECT_EQ(1, segment());
-    EXPECT_EQ(160.0, slider().doubleValue());
-
-    // One octave only: the slider stops at its end.
-    p.panel.segCtrlMult.setSelectedSegment(2);
-    p.c.mult.store(1.0);
-    p.c.frequency.store(3000);
-    p.c.updateFrequencyControls();
-    EXPECT_EQ(2.0, mult());
-    EXPECT_EQ(3, segment());
-    EXPECT_EQ(1000.0, slider().doubleValue());
-    EXPECT_EQ("3000.0 Hz", text());
-    expectConsistent();
-}
-
-TEST_F(FrequencyControlsTest, OctaveChoiceAtASharpTuningAndTheSliderEndStepsOneFurther) {
-    p.panel.tuningStepper.userSetValue(445);
-    slider().userMove(1760);
-    p.panel.segCtrlMult.userSelect(3);
-    // 1760 * 2 * 445/440 over x2 lies above the range: one octave further up.
-    EXPECT_EQ(4.0, mult());
-    EXPECT_EQ(4, segment());
-    EXPECT_DOUBLE_EQ(1760.0 * 2 * 445 / 440, frequency());
-    EXPECT_DOUBLE_EQ(880.0, slider().doubleValue());
-
-    p.panel.tuningStepper.userSetValue(435);
-    slider().userMove(55);
-    p.panel.segCtrlMult.userSelect(2);
-    EXPECT_EQ(0.5, mult());
-    EXPECT_EQ(1, segment());
-    expectConsistent();
-}
-
-// At the outer segments the automatic octave has nowhere to go: the
-// multiplier and the segment stay, the slider rests at its end, and the
-// carrier and the text keep the true frequency.
-TEST_F(FrequencyControlsTest, AutomaticOctaveNeverLeavesTheOuterSegments) {
-    p.panel.tuningStepper.userSetValue(445);
-    slider().userMove(1760);
-    p.panel.segCtrlMult.userSelect(4);
-    EXPECT_EQ(4.0, mult());
-    EXPECT_EQ(4, segment());
-    EXPECT_DOUBLE_EQ(1760.0 * 4 * 445 / 440, frequency());
-    EXPECT_EQ(1760.0, slider().doubleValue());
-    EXPECT_EQ("7120.0 Hz", text());
-    expectConsistent();
-
-    p.panel.tuningStepper.userSetValue(435);
-    slider().userMove(55);
-    p.panel.segCtrlMult.userSelect(0);
-    EXPECT_EQ(0.25, mult());
-    EXPECT_EQ(0, segment());
-    EXPECT_DOUBLE_EQ(55.0 * 0.25 * 435 / 440, frequency());
-    EXPECT_DOUBLE_EQ(55.0, slider().doubleValue());
-    expectConsistent();
-
-    p.c.frequency.store(1.0);  // far below, e.g. left by an earlier source
-    p.c.updateFrequencyControls();
-    EXPECT_EQ(0.25, mult());
-    EXPECT_EQ(0, segment());
-    EXPECT_EQ(" 1.0 Hz", text());
-    expectConsistent();
-}
-
-TEST_F(FrequencyControlsTest, LogScaleNeverStepsTheOctave) {
-    p.panel.linlogButton.userClick();
-    p.c.frequency.store(5000);
-    p.c.updateFrequencyControls();
-    EXPECT_EQ(1.0, mult());
-    EXPECT_EQ(2, segment());
-    EXPECT_EQ(1760.0, slider().doubleValue());
-    EXPECT_EQ("5000.0 Hz", text());
-}
-
-TEST_F(FrequencyControlsTest, PlayTakesTheFrequencyFromTheSlider) {
-    p.panel.tuningStepper.userSetValue(442);
-    p.panel.segCtrlMult.userSelect(1);
-    slider().userMove(500);
-    p.c.frequency.store(123);  // whatever was left behind
-    p.play();
-    EXPECT_DOUBLE_EQ(500 * 0.5 * 442 / 440.0, frequency());
-    EXPECT_EQ("251.1 Hz", text());
-    EXPECT_DOUBLE_EQ(500.0, slider().doubleValue());
-}
-
-// A slider range that the log scale cannot use, and a missing reference,
-// must not put NaN or infinity anywhere.
-TEST_F(FrequencyControlsTest, UnusableRangesAndReferencesNeverReachTheCarrier) {
-    struct Range {
-        double min, max;
+TEST(FrequencyControls, GesturesSetTheCarrierTheOctaveAndTheSlider) {
+    const PanelCase cases[] = {
+        {"x2 then 300", false,
+         [](auto& m) { m.panel.segCtrlMult.userSelect(3), m.panel.frequencySlider.userMove(300); },
+         600, 2, 300, 440, 3},
+        {"A 445, x2, then 300", false,
+         [](auto& m) {
+             m.panel.tuningStepper.userSetValue(445), m.panel.segCtrlMult.userSelect(3);
+             m.panel.frequencySlider.userMove(300);
+         },
+         606.8181818181819, 2, 300, 445, 3},
+        {"an unset A is repaired", false,
+         [](auto& m) { A.store(450), m.panel.frequencySlider.userMove(300); }, 300, 1, 300, 440, 2},
+        {"the log scale keeps the frequency", false,
+         [](auto& m) { m.panel.frequencySlider.userMove(300), m.panel.linlogButton.userClick(); },
+         300, 1, logval(300, 55, 1760), 440, 2},
+        {"tuning while running", true, [](auto& m) { m.panel.tuningStepper.userSetValue(442); },
+         442, 1, 440, 442, 2},
+        {"tuning while stopped", false, [](auto& m) { m.panel.tuningStepper.userSetValue(442); },
+         442, 1, 440, 442, 2},
+        {"centre on the log scale", true,
+         [](auto& m) {
+             m.panel.linlogButton.userClick(), m.panel.frequencySlider.userMove(1500);
+             m.panel.centerButton.userClick();
+         },
+         440, 2, 737, 440, 3},
+        {"centre on the linear scale", true,
+         [](auto& m) {
+             m.panel.segCtrlMult.userSelect(4), m.panel.frequencySlider.userMove(900);
+             m.panel.centerButton.userClick();
+         },
+         440, 1, 440, 440, 2},
+        {"a sharp A at the top steps one octave further", false,
+         [](auto& m) {
+             m.panel.tuningStepper.userSetValue(445), m.panel.frequencySlider.userMove(1760);
+             m.panel.segCtrlMult.userSelect(3);
+         },
+         3560, 4, 880, 445, 4},
+        {"one octave up", false, [](auto& m) { range(m, 100, 1000), at(m, 1500, 2); }, 1500, 2, 750,
+         440, 3},
+        {"one octave down", false, [](auto& m) { range(m, 100, 1000), at(m, 80, 2); }, 80, 0.5, 160,
+         440, 1},
+        {"one octave only", false, [](auto& m) { range(m, 100, 1000), at(m, 3000, 2); }, 3000, 2,
+         1000, 440, 3},
+        {"down to x1/4", false, [](auto& m) { at(m, 20, 1); }, 20, 0.25, 80, 440, 0},
+        {"never below x1/4", false, [](auto& m) { at(m, 10, 0); }, 10, 0.25, 55, 440, 0},
+        {"never above x4", false, [](auto& m) { at(m, 10000, 4); }, 10000, 4, 1760, 440, 4},
+        {"the log scale never steps", false,
+         [](auto& m) { m.panel.linlogButton.userClick(), at(m, 3000, 2); }, 3000, 1, 1760, 440, 2},
     };
-    for (Range r : {Range{0, 1760}, Range{-55, 1760}, Range{440, 440}}) {
-        for (int scale = 0; scale < 2; ++scale) {
-            SCOPED_TRACE(testing::Message() << r.min << ".." << r.max << " scale " << scale);
-            slider().setRange(r.min, r.max);
-            slider().userMove(r.min);
-            p.panel.linlogButton.userClick();
-            p.panel.segCtrlMult.userSelect(3);
-            p.panel.centerButton.userClick();
-            p.panel.tuningStepper.userStep(1);
-            slider().userMove(r.max);
-            expectConsistent();
+    for (const PanelCase& k : cases) {
+        PlayedModulator m;
+        if (k.running) {
+            m.play();
         }
+        k.gestures(m);
+        EXPECT_DOUBLE_EQ(k.frequency, m.c.frequency.load()) << k.what;
+        EXPECT_EQ(k.mult, m.c.mult.load()) << k.what;
+        EXPECT_EQ(k.segment, m.panel.segCtrlMult.selectedSegment()) << k.what;
+        EXPECT_NEAR(k.slider, m.panel.frequencySlider.doubleValue(), 1e-9) << k.what;
+        EXPECT_EQ(k.a, A.load()) << k.what;
+        char text[32];
+        std::snprintf(text, sizeof text, "%4.1lf Hz", k.frequency);
+        EXPECT_EQ(text, m.panel.frequencyTextField.stringValue()) << k.what;
     }
+}
 
-    p.run();
-    slider().setRange(55, 1760);
-    for (int scale = 0; scale < 2; ++scale) {
-        A.store(0.0);
-        p.c.frequency.store(0.0);
-        slider().userMove(300);
-        p.panel.segCtrlMult.userSelect(1);
-        p.panel.linlogButton.userClick();
-        p.panel.centerButton.userClick();
-        p.c.updateFrequencyControls();
-        expectConsistent();
+TEST(FrequencyControls, TheScaleButtonShowsItsScale) {
+    PlayedModulator m;
+    m.panel.linlogButton.userClick();
+    EXPECT_EQ("Log.", m.panel.linlogButton.title());
+    EXPECT_EQ(5, m.panel.frequencySlider.numberOfTickMarks());
+    m.panel.linlogButton.userClick();
+    EXPECT_EQ("Lin.", m.panel.linlogButton.title());
+    EXPECT_EQ(0, m.panel.frequencySlider.numberOfTickMarks());
+}
+
+struct Note {
+    bool logarithmic;
+    double min, max;
+    int64_t segment;
+    double note, bend;
+    double mult;
+    int64_t segmentAfter;
+    double slider;
+    const char* text;
+};
+
+TEST(MidiFollow, EachCycleTunesTheCarrierToTheNoteAndShowsIt) {
+    const Note notes[] = {
+        {false, 55, 1760, 2, 69, 0, 1, 2, 440, "440.0 Hz"},
+        {false, 100, 700, 2, 81, 0, 2, 3, 440, "880.0 Hz"},
+        {false, 200, 1000, 2, 45, 0, 0.5, 1, 220, "110.0 Hz"},
+        {true, 55, 1760, 2, 105, 0, 2, 3, 1760, "3520.0 Hz"},
+        {false, 450, 500, 2, 81, 0, 1, 2, 500, "880.0 Hz"},  // up an octave, and back down
+        {false, 55, 1760, 4, 127, 0, 4, 4, 1760, "12543.9 Hz"},
+        {false, 55, 1760, 0, 0, 0, 0.25, 0, 55, " 8.2 Hz"},
+        {false, 55, 1760, 2, 69, 0.5, 1, 2, 466.1637615180899, "466.2 Hz"},
+    };
+    for (const Note& k : notes) {
+        PlayedModulator m;
+        m.panel.sourceButton.userClick();
+        range(m, k.min, k.max);
+        m.panel.segCtrlMult.userSelect(k.segment);
+        if (k.logarithmic) {
+            m.panel.linlogButton.userClick();
+        }
+        m.play();
+        pitch.store(k.note);
+        bend.store(k.bend);
+        m.render(std::vector<float>(64, 0.0f));
+        EXPECT_DOUBLE_EQ(Frequency(k.note), m.c.frequency.load()) << k.note;
+        EXPECT_EQ(k.mult, m.c.mult.load()) << k.note;
+        EXPECT_EQ(k.segmentAfter, m.panel.segCtrlMult.selectedSegment()) << k.note;
+        EXPECT_NEAR(k.slider, m.panel.frequencySlider.doubleValue(), 1e-9) << k.note;
+        EXPECT_EQ(k.text, m.panel.frequencyTextField.stringValue()) << k.note;
     }
+}
+
+TEST(MidiFollow, ANoteIsHeardFromTheNextCycleAndTheSliderCannotTakeItAway) {
+    PlayedModulator m;
+    m.panel.sourceButton.userClick();
+    m.play();
+    m.render(std::vector<float>(512, 0.5f));
+    pitch.store(81.0);
+    m.render(std::vector<float>(512, 0.5f));  // glides from 440 to 880 Hz
+    m.panel.frequencySlider.userMove(200.0);
+    const std::vector<float> out = m.render(std::vector<float>(8192, 0.5f));
+    EXPECT_NEAR(0.5 * kEnvelopeOnLevel, test::toneAmplitude(out, 880.0, 48000.0), 0.01);
+    EXPECT_LT(test::toneAmplitude(out, 440.0, 48000.0), 0.002);
+    EXPECT_LT(test::toneAmplitude(out, 200.0, 48000.0), 0.002);
+}
+
+// A bend that moves on every cycle never undoes an octave the user has just chosen.
+TEST(MidiFollow, AMovingBendNeverUndoesTheOctaveTheUserChose) {
+    PlayedModulator m;
+    m.panel.sourceButton.userClick();
+    m.driveFromThread(16, std::chrono::microseconds(0));
+    m.play();
+    std::atomic<bool> stop{false};
+    std::thread wheel([&] {
+        for (int k = 0; !stop.load(); ++k) {
+            bend.store((k % 200) / 1000.0);
+        }
+    });
+    int undone = 0;
+    for (int k = 0; k < 2000; ++k) {
+        const int64_t segment = 1 + k % 3;
+        m.panel.segCtrlMult.userSelect(segment);
+        m.waitForCycles(2);
+        undone += m.c.mult.load() != 0.25 * (1 << segment) ||
+                  m.panel.segCtrlMult.selectedSegment() != segment;
+    }
+    stop.store(true);
+    wheel.join();
+    EXPECT_EQ(0, undone);
 }
 
 }  // namespace

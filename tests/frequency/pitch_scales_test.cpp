@@ -1,109 +1,109 @@
-// Notes to Hz and back, and the logarithmic slider scale: the figures every
-// frequency on the panel and from MIDI rests on, and what happens outside
-// their domains.
+// Notes to Hz and back, the logarithmic slider scale and the frequency text:
+// the figures every frequency on the panel and from MIDI rests on, and what
+// comes back outside their domains.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "engine/modulator_globals.h"
+#include "frequency/frequency_text.h"
 #include "frequency/pitch_scales.h"
 
 namespace tolva {
 namespace {
 
-class PitchScalesTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        resetModulatorGlobals();
-        A.store(440.0);
-        bendd.store(2.0);
+TEST(PitchScales, NotesBendsAndTheReference) {
+    resetModulatorGlobals();
+    A.store(440.0);
+    bendd.store(2.0);
+    const struct {
+        double a, bend, note, hz;
+    } notes[] = {{440, 0, 69, 440.0},
+                 {440, 0, 81, 880.0},
+                 {440, 0, 57, 220.0},
+                 {440, 0, 60, 261.6255653005986},
+                 {442, 0, 69, 442.0},
+                 {440, 0.5, 69, 466.1637615180899},
+                 {440, -1, 69, 391.99543598174927}};
+    for (const auto& k : notes) {
+        A.store(k.a);
+        bend.store(k.bend);
+        EXPECT_DOUBLE_EQ(k.hz, Frequency(k.note)) << k.note << " " << k.bend;
+        if (k.bend == 0) {
+            EXPECT_NEAR(k.note, Pitch(k.hz), 1e-12);
+        }
     }
-    void TearDown() override { resetModulatorGlobals(); }
-};
-
-TEST_F(PitchScalesTest, NotesSoundInEqualTemperamentAroundA) {
-    EXPECT_EQ(440.0, Frequency(69));
-    EXPECT_EQ(880.0, Frequency(81));
-    EXPECT_EQ(220.0, Frequency(57));
-    EXPECT_DOUBLE_EQ(261.6255653005986, Frequency(60));
-}
-
-TEST_F(PitchScalesTest, TheReferenceMovesEveryNote) {
-    A.store(442.0);
-    EXPECT_EQ(442.0, Frequency(69));
-    EXPECT_EQ(884.0, Frequency(81));
-    EXPECT_EQ(442.0, TuningA(442.0));
-}
-
-TEST_F(PitchScalesTest, TheBendAddsSemitonesBeforeTheOctaveDivision) {
-    bend.store(0.5);
-    EXPECT_DOUBLE_EQ(466.1637615180899, Frequency(69));  // one semitone up
-    bend.store(-1.0);
-    EXPECT_DOUBLE_EQ(391.99543598174927, Frequency(69));  // two semitones down
-}
-
-TEST_F(PitchScalesTest, PitchIsTheInverseWithoutTheBend) {
-    EXPECT_EQ(69.0, Pitch(440));
-    EXPECT_EQ(81.0, Pitch(880));
-    EXPECT_EQ(57.0, Pitch(220));
-    EXPECT_DOUBLE_EQ(60.0, Pitch(261.6255653005986));
+    A.store(440.0);
     EXPECT_NEAR(62.3695077, Pitch(300), 1e-7);
-
-    bend.store(0.5);
-    EXPECT_NEAR(64.0 + 1.0, Pitch(Frequency(64)), 1e-12);
-}
-
-TEST_F(PitchScalesTest, LogScaleMapsTheRangeEndsAndTheGeometricMean) {
-    EXPECT_EQ(55.0, logfreq(55, 55, 1760));
-    EXPECT_DOUBLE_EQ(1760.0, logfreq(1760, 55, 1760));
     EXPECT_DOUBLE_EQ(311.1269837220809, logfreq(907.5, 55, 1760));
     EXPECT_DOUBLE_EQ(1078.0, logval(440, 55, 1760));
     EXPECT_DOUBLE_EQ(737.0, logval(220, 55, 1760));
-    EXPECT_EQ(55.0, logval(55, 55, 1760));
-}
-
-TEST_F(PitchScalesTest, LogScaleRoundTripsInsideAndOutsideTheRange) {
-    for (double v : {10.0, 55.0, 100.0, 907.5, 1500.0, 1760.0, 2500.0}) {
-        EXPECT_NEAR(v, logval(logfreq(v, 55, 1760), 55, 1760), 1e-9) << v;
-    }
     EXPECT_GT(logval(3520, 55, 1760), 1760.0);  // not clamped
-    EXPECT_LT(logval(27.5, 55, 1760), 55.0);
+    resetModulatorGlobals();
 }
 
-// Whatever range or frequency the scales are handed, what comes back is a
-// number that the slider, the carrier and the text can take.
-TEST_F(PitchScalesTest, UnusableRangesAndFrequenciesGiveFiniteValues) {
-    const double inf = std::numeric_limits<double>::infinity();
+TEST(PitchScales, UnusableRangesFrequenciesAndReferencesGiveFiniteValues) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    struct Range {
-        double min, max;
-    };
-    for (Range r : {Range{0, 1760}, Range{-55, 1760}, Range{440, 440}, Range{0, 0}, Range{55, -1},
-                    Range{-10, -10}}) {
-        for (double v : {-100.0, 0.0, 1.0, 440.0, 1760.0}) {
-            EXPECT_TRUE(std::isfinite(logfreq(v, r.min, r.max)))
-                << r.min << " " << r.max << " " << v;
-            EXPECT_TRUE(std::isfinite(logval(v, r.min, r.max)))
-                << r.min << " " << r.max << " " << v;
+    for (auto [min, max] :
+         {std::pair{0.0, 1760.0}, {-55.0, 1760.0}, {440.0, 440.0}, {55.0, -1.0}}) {
+        for (double v : {-100.0, 0.0, 440.0}) {
+            EXPECT_TRUE(std::isfinite(logfreq(v, min, max))) << min << " " << max << " " << v;
+            EXPECT_TRUE(std::isfinite(logval(v, min, max))) << min << " " << max << " " << v;
         }
     }
-    for (double f : {0.0, -0.0, -440.0, nan, -inf}) {
-        EXPECT_TRUE(std::isfinite(logval(f, 55, 1760))) << f;
-        EXPECT_TRUE(std::isfinite(Pitch(f))) << f;
+    EXPECT_EQ(440.0, logfreq(440, 440, 440));  // without a usable range the scale is linear
+    A.store(0.0);
+    for (double f : {440.0, 0.0, -440.0, nan}) {
+        EXPECT_EQ(69.0, Pitch(f)) << f;
     }
-    // Without a usable range the slider value simply is the frequency.
-    EXPECT_EQ(440.0, logfreq(440, 440, 440));
-    EXPECT_EQ(440.0, logval(440, 440, 440));
 }
 
-TEST_F(PitchScalesTest, PitchWithoutAReferenceStaysFinite) {
-    A.store(0.0);
-    EXPECT_TRUE(std::isfinite(Pitch(440)));
-    EXPECT_EQ(0.0, Frequency(69));  // no reference, no pitch: never NaN
-    A.store(-440.0);
-    EXPECT_TRUE(std::isfinite(Pitch(440)));
+std::string printed(double hz) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%4.1lf Hz", hz);
+    return text;
+}
+
+std::string formatted(double hz) {
+    char text[kFrequencyTextSize];
+    const size_t length = formatFrequencyText(hz, text);
+    EXPECT_EQ(std::strlen(text), length);
+    return text;
+}
+
+TEST(FrequencyText, IsWhatPrintfWritesDigitForDigit) {
+    EXPECT_EQ(" 7.0 Hz", formatted(7.0));
+    std::mt19937_64 random(20240607);
+    std::uniform_real_distribution<double> audible(0.0, 20000.0);
+    for (int i = 0; i < 100000; ++i) {
+        const double hz = i % 2 == 0 ? audible(random) : audible(random) / 5000.0 - 2.0;
+        ASSERT_EQ(printed(hz), formatted(hz)) << std::hexfloat << hz;
+    }
+    // Around every rounding point: exact halves of binary values round as printf rounds them.
+    for (int tenths = 0; tenths < 20000; tenths += 7) {
+        double hz = tenths / 10.0 + 0.05;
+        for (int step = 0; step < 4; ++step) {
+            hz = std::nextafter(hz, 0.0);
+        }
+        for (int step = 0; step < 9; ++step, hz = std::nextafter(hz, 1e9)) {
+            ASSERT_EQ(printed(hz), formatted(hz)) << std::hexfloat << hz;
+        }
+    }
+    for (double hz : {-0.0, -0.05, 1e-300, 8.9e14 + 0.5, HUGE_VAL, -HUGE_VAL,
+                      std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_EQ(printed(hz), formatted(hz)) << hz;
+    }
+    for (double hz : {1e20, -std::numeric_limits<double>::max()}) {  // far beyond any carrier
+        const std::string text = formatted(hz);
+        EXPECT_LT(text.size(), kFrequencyTextSize);
+        EXPECT_EQ(" Hz", text.substr(text.size() - 3));
+    }
 }
 
 }  // namespace

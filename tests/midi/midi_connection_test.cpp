@@ -1,167 +1,127 @@
+// The MIDI connection made at the first Play, the channel menu, and the source
+// button that hands the carrier between the panel and the notes without a jump.
+
 #include <gtest/gtest.h>
 
-#include <string>
+#include <atomic>
+#include <optional>
+#include <thread>
 #include <vector>
 
-#include "app/control_panel.h"
-#include "engine/modulator_globals.h"
-#include "engine/ring_modulator_view_controller.h"
-#include "platform/log/system_log.h"
-#include "platform/midi/in_process_midi_services.h"
-#include "platform/midi/midi_services_provider.h"
+#include "midi/source_button_colors.h"
+#include "support/played_modulator.h"
 
 namespace tolva {
 namespace {
 
-class MidiConnectionTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        resetModulatorGlobals();
-        nonl.store(1.0);
-        setSystemLogSink([this](std::string_view entry) { log_.emplace_back(entry); });
-        setMidiServicesProvider(&services_);
+using test::PlayedModulator;
+
+TEST(MidiConnection, TheFirstPlayConnectsEverySourcePresentOnce) {
+    PlayedModulator m;
+    const ItemCount keys = m.midi.addSource("keys");
+    const ItemCount pads = m.midi.addSource("pads");
+    const ItemCount refused = m.midi.addSource("refuses");
+    m.midi.failConnect(refused, -50);
+    m.play();
+    const ItemCount late = m.midi.addSource("late");
+    m.stop();
+    m.play();
+    EXPECT_EQ(std::vector<std::string>{"MIDI Sources: 3"}, m.log());
+    EXPECT_EQ(1, m.midi.clientsCreated());
+    EXPECT_EQ(1, m.midi.portsCreated());
+    EXPECT_EQ(1, m.midi.connectionsOf(keys));
+    EXPECT_EQ(0, m.midi.connectionsOf(refused));
+    EXPECT_EQ(0, m.midi.connectionsOf(late));
+    // Both keyboards play into one note stack, from the services' own threads.
+    m.midi.send(keys, {{0x90, 60, 100}});
+    ASSERT_TRUE(m.midi.waitUntilDelivered());
+    m.midi.send(pads, {{0x91, 64, 100}});
+    ASSERT_TRUE(m.midi.waitUntilDelivered());
+    EXPECT_EQ(2, hold.load());
+    EXPECT_EQ(64.0, pitch.load());
+    EXPECT_NE(std::this_thread::get_id(), m.midi.lastDeliveryThread());
+}
+
+TEST(MidiConnection, TheChannelMenuChoosesAllChannelsOrOne) {
+    PlayedModulator m;
+    const struct {
+        int64_t item;
+        uint8_t omni, channel;
+    } choices[] = {{3, 0, 1}, {17, 0, 15}, {5, 0, 3}, {0, 1, 3}, {2, 0, 0}};
+    for (const auto& k : choices) {
+        m.panel.midiPopupButton.userSelect(k.item);
+        EXPECT_EQ(k.omni, omni.load()) << k.item;
+        EXPECT_EQ(k.channel, channel.load()) << k.item;
     }
-    void TearDown() override {
-        setMidiServicesProvider(nullptr);
-        setSystemLogSink({});
-        resetModulatorGlobals();
+    EXPECT_FALSE(m.panel.midiPopupButton.userSelect(1));  // the separator
+    EXPECT_EQ(0, channel.load());
+}
+
+std::optional<RgbaColor> look(PlayedModulator& m) {
+    return m.panel.sourceButton.attributedTitle().foreground;
+}
+
+TEST(SourceSwitch, TheTitleShowsPanelArmedOrLiveMidi) {
+    PlayedModulator m;
+    m.play();
+    m.stop();
+    EXPECT_EQ(std::nullopt, look(m));  // the panel's source: Play and Stop leave it alone
+    pitch.store(64.0);
+    m.panel.sourceButton.userClick();
+    EXPECT_EQ(1, m.c.midif.load());
+    EXPECT_EQ(MidiArmedColor, look(m));
+    EXPECT_EQ(64.0, pitch.load());  // stopped, the note is not touched
+    m.play();
+    EXPECT_EQ(MidiLiveColor, look(m));
+    m.panel.sourceButton.userClick();
+    EXPECT_EQ(std::nullopt, look(m));
+    m.panel.sourceButton.userClick();
+    m.stop();
+    EXPECT_EQ(MidiArmedColor, look(m));
+    m.panel.sourceButton.userClick();
+    EXPECT_EQ(std::nullopt, look(m));
+    EXPECT_EQ("MIDI", m.panel.sourceButton.title());
+}
+
+TEST(SourceSwitch, RunningTheCarrierContinuesFromWhereThePanelLeftIt) {
+    PlayedModulator m;
+    m.play();
+    m.panel.frequencySlider.userMove(300.0);
+    pitch.store(81.0);
+    bend.store(0.5);
+    m.panel.sourceButton.userClick();
+    EXPECT_NEAR(62.3695077, pitch.load(), 1e-7);
+    bend.store(0.0);
+    m.render(std::vector<float>(64, 0.0f));
+    EXPECT_NEAR(300.0, m.c.frequency.load(), 1e-9);
+    EXPECT_EQ("300.0 Hz", m.panel.frequencyTextField.stringValue());
+    pitch.store(72.0);
+    m.render(std::vector<float>(64, 0.0f));
+    m.panel.sourceButton.userClick();  // back to the panel: the last note's frequency stays
+    m.render(std::vector<float>(64, 0.0f));
+    EXPECT_DOUBLE_EQ(523.2511306011972, m.c.frequency.load());
+}
+
+// The switch publishes the note before MIDI takes over: no cycle in between
+// may tune the carrier to the note MIDI left behind while the panel drove it.
+TEST(SourceSwitch, NoCycleEverHearsAStaleNoteWhileTheDeviceRenders) {
+    PlayedModulator m;
+    std::atomic<bool> stale{false};
+    m.device.setInput([&](float* dst, UInt32 frames, uint64_t) {
+        stale.store(stale.load() || m.c.frequency.load() > 800.0);
+        std::fill(dst, dst + frames, 0.0f);
+    });
+    m.driveFromThread(1, std::chrono::microseconds(0));
+    m.play();
+    m.panel.frequencySlider.userMove(300.0);
+    for (int k = 0; k < 5000 && !stale.load(); ++k) {
+        pitch.store(81.0);  // as a keyboard left it
+        m.panel.sourceButton.userClick();
+        m.panel.sourceButton.userClick();
+        m.waitForCycles(1);
+        m.c.frequency.store(300.0);
     }
-
-    // Sends one list from a source and waits until it has been delivered.
-    void sendFrom(ItemCount source, std::vector<InProcessMidiServices::Packet> packets) {
-        services_.send(source, std::move(packets));
-        ASSERT_TRUE(services_.waitUntilDelivered());
-    }
-
-    std::vector<std::string> log_;
-    InProcessMidiServices services_;
-    RingModulatorViewController controller_;
-};
-
-TEST_F(MidiConnectionTest, EverySourcePresentIsConnectedAndCounted) {
-    const ItemCount first = services_.addSource("keys");
-    const ItemCount second = services_.addSource("pads");
-    controller_.createMIDI();
-
-    EXPECT_EQ(log_, std::vector<std::string>{"MIDI Sources: 2"});
-    EXPECT_NE(controller_.midiclient, 0u);
-    EXPECT_NE(controller_.midiin, 0u);
-    EXPECT_EQ(services_.connectionsOf(first), 1);
-    EXPECT_EQ(services_.connectionsOf(second), 1);
-    EXPECT_EQ(omni.load(), 1);
-
-    // Both keyboards play into the same note stack.
-    sendFrom(first, {{0x90, 60, 100}});
-    sendFrom(second, {{0x91, 64, 100}});
-    EXPECT_EQ(hold.load(), 2);
-    EXPECT_EQ(pitch.load(), 64.0);
-    sendFrom(first, {{0x80, 64, 0}});
-    EXPECT_EQ(pitch.load(), 60.0);
-}
-
-TEST_F(MidiConnectionTest, ListsArriveOnTheSourcesThreads) {
-    const ItemCount source = services_.addSource("keys");
-    controller_.createMIDI();
-    sendFrom(source, {{0xE0, 0, 0}});
-    EXPECT_EQ(bend.load(), -1.0);
-    EXPECT_NE(services_.lastDeliveryThread(), std::this_thread::get_id());
-}
-
-TEST_F(MidiConnectionTest, NoSourceIsNotAnError) {
-    controller_.createMIDI();
-    EXPECT_EQ(log_, std::vector<std::string>{"MIDI Sources: 0"});
-    EXPECT_EQ(services_.portsCreated(), 1);
-    EXPECT_EQ(omni.load(), 1);
-}
-
-TEST_F(MidiConnectionTest, WithoutAnyServiceThereAreNoSources) {
-    setMidiServicesProvider(nullptr);
-    controller_.createMIDI();
-    EXPECT_EQ(log_, std::vector<std::string>{"MIDI Sources: 0"});
-    EXPECT_NE(controller_.midiin, 0u);
-}
-
-TEST_F(MidiConnectionTest, AFailedConnectionLeavesTheOtherSourcesConnected) {
-    const ItemCount broken = services_.addSource("broken");
-    const ItemCount working = services_.addSource("keys");
-    services_.failConnect(broken, kMIDINotPermitted);
-    controller_.createMIDI();
-    EXPECT_EQ(services_.connectionsOf(broken), 0);
-    EXPECT_EQ(services_.connectionsOf(working), 1);
-    sendFrom(working, {{0x90, 50, 1}});
-    EXPECT_EQ(pitch.load(), 50.0);
-}
-
-TEST_F(MidiConnectionTest, SourcesAddedLaterAreNotConnected) {
-    controller_.createMIDI();
-    const ItemCount late = services_.addSource("late");
-    sendFrom(late, {{0x90, 50, 1}});
-    EXPECT_EQ(services_.connectionsOf(late), 0);
-    EXPECT_EQ(hold.load(), 0);
-}
-
-TEST_F(MidiConnectionTest, CreationOverridesAChannelChosenBefore) {
-    ControlPanel panel;
-    panel.connect(controller_);
-    const ItemCount source = services_.addSource("keys");
-    ASSERT_TRUE(panel.midiPopupButton.userSelect(4));
-    EXPECT_EQ(omni.load(), 0);
-    controller_.createMIDI();
-    EXPECT_EQ(omni.load(), 1);
-    EXPECT_EQ(panel.midiPopupButton.indexOfSelectedItem(), 4);
-    sendFrom(source, {{0x9A, 55, 100}});
-    EXPECT_EQ(pitch.load(), 55.0);
-}
-
-using MidiConnectionDeathTest = MidiConnectionTest;
-
-TEST_F(MidiConnectionDeathTest, FailedClientCreationEndsTheApplication) {
-    services_.failClientCreate(kMIDIServerStartErr);
-    EXPECT_EXIT(controller_.createMIDI(), ::testing::ExitedWithCode(1),
-                "Error: MIDI Client Create Error\nRelaunch Application: \\(-10839\\)");
-}
-
-TEST_F(MidiConnectionDeathTest, FailedPortCreationEndsTheApplication) {
-    services_.failPortCreate(kMIDIInvalidClient);
-    EXPECT_EXIT(controller_.createMIDI(), ::testing::ExitedWithCode(1),
-                "Error: MIDI Port Create Error\nRelaunch Application: \\(-10830\\)");
-}
-
-// ---- The channel pop-up ----
-
-class MidiPopupTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        resetModulatorGlobals();
-        panel_.connect(controller_);
-    }
-    void TearDown() override { resetModulatorGlobals(); }
-    RingModulatorViewController controller_;
-    ControlPanel panel_;
-};
-
-TEST_F(MidiPopupTest, ItemsTwoToSeventeenAreChannelsOneToSixteen) {
-    ASSERT_TRUE(panel_.midiPopupButton.userSelect(3));
-    EXPECT_EQ(omni.load(), 0);
-    EXPECT_EQ(channel.load(), 1);
-    ASSERT_TRUE(panel_.midiPopupButton.userSelect(17));
-    EXPECT_EQ(channel.load(), 15);
-}
-
-TEST_F(MidiPopupTest, AllChannelsKeepsTheLastChannel) {
-    ASSERT_TRUE(panel_.midiPopupButton.userSelect(5));
-    ASSERT_TRUE(panel_.midiPopupButton.userSelect(0));
-    EXPECT_EQ(omni.load(), 1);
-    EXPECT_EQ(channel.load(), 3);
-}
-
-TEST_F(MidiPopupTest, ItemOneSelectsNoChannel) {
-    // Item 1 is a separator in the panel; the handler still gives it a meaning.
-    PopUpButtonModel popup({{"All"}, {"none"}, {"1"}});
-    popup.selectItem(1);
-    controller_.midiPopupChanged(&popup);
-    EXPECT_EQ(omni.load(), 0);
-    EXPECT_EQ(channel.load(), 255);
+    EXPECT_FALSE(stale.load());
 }
 
 }  // namespace

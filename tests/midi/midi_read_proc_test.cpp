@@ -1,247 +1,157 @@
-#include "midi/midi_read_proc.h"
+// What a keyboard's bytes do: the held-note stack with last-note priority,
+// the modulation wheel, the expression pedal, the bend, the channel filter,
+// and every odd byte sequence a real MIDI stream carries.
 
 #include <gtest/gtest.h>
 
-#include <utility>
 #include <vector>
 
 #include "engine/modulator_globals.h"
-#include "midi/packet_list_builder.h"
+#include "midi/midi_read_proc.h"
+#include "platform/midi/midi_packet_list.h"
+#include "support/realtime_checker.h"
 
 namespace tolva {
 namespace {
 
-using test::heldNotes;
-using test::receive;
-using Notes = std::vector<int>;
+using Bytes = std::vector<uint8_t>;
 
-class MidiReadProcTest : public ::testing::Test {
-  protected:
-    void SetUp() override { test::resetMidiState(); }
-    void TearDown() override { resetModulatorGlobals(); }
+// The packets as one list, in memory of exactly its size, through the read callback.
+void receive(const std::vector<Bytes>& packets) {
+    size_t bytes = 0;
+    for (const Bytes& p : packets) {
+        bytes += p.size();
+    }
+    std::vector<uint8_t> memory(midiPacketListSize(packets.size(), bytes));
+    auto* list = reinterpret_cast<MIDIPacketList*>(memory.data());
+    MIDIPacket* current = MIDIPacketListInit(list);
+    for (const Bytes& p : packets) {
+        current = MIDIPacketListAdd(list, memory.size(), current, 0, p.size(), p.data());
+        ASSERT_NE(nullptr, current);
+    }
+    test::RealtimeSection section;
+    midiReadProc(list, nullptr, nullptr);
+}
+
+Bytes sysEx(size_t dataBytes, bool start, bool end) {
+    Bytes b(dataBytes, 0x11);
+    if (start) {
+        b.insert(b.begin(), 0xF0);
+    }
+    if (end) {
+        b.push_back(0xF7);
+    }
+    return b;
+}
+
+struct Stream {
+    const char* what;
+    std::vector<Bytes> packets;
+    std::vector<int> held;
+    double pitch = 69.0;
+    double mmi = -1.0;   // -1: the wheel is untouched
+    double nonl = -1.0;  // -1: the pedal is untouched
+    double bend = 0.0;
+    uint8_t channel = 0;  // with omni off: 0..15, or 255 for no channel; omni on otherwise
+    bool omniOff = false;
 };
 
-// ---- Notes and the held-note stack ----
-
-TEST_F(MidiReadProcTest, NewestHeldKeyDrivesTheCarrier) {
-    receive({{0x90, 60, 100}, {0x90, 64, 90}, {0x80, 60, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{64}));
-    EXPECT_EQ(pitch.load(), 64.0);
-}
-
-TEST_F(MidiReadProcTest, ReleasingKeysFallsBackToTheNewestStillHeld) {
-    receive({{0x90, 60, 100}, {0x90, 64, 100}, {0x90, 67, 100}});
-    receive({{0x80, 64, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{60, 67}));
-    EXPECT_EQ(pitch.load(), 67.0);
-    receive({{0x80, 67, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{60}));
-    EXPECT_EQ(pitch.load(), 60.0);
-    receive({{0x80, 60, 0}});
-    EXPECT_EQ(heldNotes(), Notes{});
-    EXPECT_EQ(pitch.load(), 60.0) << "the last released note keeps sounding";
-}
-
-TEST_F(MidiReadProcTest, NoteOnWithVelocityZeroIsARelease) {
-    receive({{0x90, 60, 100}, {0x90, 64, 100}, {0x90, 64, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{60}));
-    EXPECT_EQ(pitch.load(), 60.0);
-}
-
-TEST_F(MidiReadProcTest, ReleaseWithNothingHeldChangesNothing) {
-    receive({{0x80, 60, 0}, {0x90, 61, 0}});
-    EXPECT_EQ(hold.load(), 0);
-    EXPECT_EQ(pitch.load(), 69.0);
-}
-
-TEST_F(MidiReadProcTest, ReleaseOfAKeyNotHeldLeavesTheHeldKeysSounding) {
-    // A key held before the port opened, or one already let go, sends a
-    // note-off we cannot match: the keys still down keep their place.
-    receive({{0x90, 60, 100}, {0x90, 64, 100}});
-    receive({{0x80, 62, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{60, 64}));
-    EXPECT_EQ(pitch.load(), 64.0);
-    receive({{0x80, 64, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{60}));
-    EXPECT_EQ(pitch.load(), 60.0);
-}
-
-TEST_F(MidiReadProcTest, SeventeenthKeyLetsTheOldestGo) {
-    for (uint8_t note = 40; note < 56; ++note) {
-        receive({{0x90, note, 100}});
+TEST(MidiReadProc, ByteSequencesBecomeTheNotesAndValuesTheModulatorPlays) {
+    const Stream streams[] = {
+        {"three packets", {{0x90, 60, 100}, {0x90, 64, 90}, {0x80, 60, 0}}, {64}, 64},
+        {"newest held key drives",
+         {{0x90, 60, 1}, {0x90, 64, 1}, {0x90, 67, 1}, {0x80, 64, 0}},
+         {60, 67},
+         67},
+        {"release falls back", {{0x90, 60, 1}, {0x90, 64, 1}, {0x80, 64, 0}}, {60}, 60},
+        {"last release keeps its note", {{0x90, 60, 1}, {0x80, 60, 0}}, {}, 60},
+        {"velocity 0 releases", {{0x90, 60, 1}, {0x90, 60, 0}}, {}, 60},
+        {"release of a key not held", {{0x90, 60, 1}, {0x90, 64, 1}, {0x80, 62, 0}}, {60, 64}, 64},
+        {"release with nothing held", {{0x80, 60, 0}}, {}, 69},
+        {"key held twice loses its oldest copy",
+         {{0x90, 60, 1}, {0x90, 64, 1}, {0x90, 60, 1}, {0x80, 60, 0}},
+         {64, 60},
+         60},
+        {"a chord in one packet", {{0x90, 60, 1, 0x90, 64, 1, 0x90, 67, 1}}, {60, 64, 67}, 67},
+        {"running status", {{0x90, 0x37, 0x40, 0x35, 0x00, 0x39, 0x40}}, {0x37, 0x39}, 0x39},
+        {"clock bytes anywhere", {{0xF8}, {0x90, 0xF8, 60, 0xFE, 1}, {0xF8}}, {60}, 60},
+        {"sysex, then a note", {{0xF0, 1, 2, 0xF7, 0x90, 60, 1}}, {60}, 60},
+        {"sysex over three packets",
+         {sysEx(65534, true, false), sysEx(4466, false, true), {0x90, 60, 1}},
+         {60},
+         60},
+        {"stray data", {{60, 100}, {}}, {}, 69},
+        {"cut short", {{0x90, 60}}, {}, 69},
+        {"cut short by a status", {{0x90, 60, 0xB0, 1, 127}}, {}, 69, 1.0},
+        {"wheel", {{0xB0, 1, 0}}, {}, 69, 0.0},
+        {"wheel centre", {{0xB0, 1, 64}}, {}, 69, 0.5039370078740157},
+        {"wheel full", {{0xB0, 1, 127}}, {}, 69, 1.0},
+        {"pedal", {{0xB0, 11, 0}}, {}, 69, -1, 1.0},
+        {"pedal centre", {{0xB0, 11, 64}}, {}, 69, -1, 2.5118110236220472},
+        {"pedal full", {{0xB0, 11, 127}}, {}, 69, -1, 4.0},
+        {"other controllers, pressure, programs",
+         {{0xB0, 7, 1}, {0xA0, 60, 1}, {0xC0, 5}, {0xD0, 1}},
+         {},
+         69},
+        {"bend centre", {{0xE0, 0, 64}}, {}, 69, -1, -1, 0.0},
+        {"bend down", {{0xE0, 0, 0}}, {}, 69, -1, -1, -1.0},
+        {"bend up", {{0xE0, 127, 127}}, {}, 69, -1, -1, 0.9998779296875},
+        {"bend one step", {{0xE0, 1, 64}}, {}, 69, -1, -1, 0.0001220703125},
+        {"seventeen keys let the oldest go",
+         {{0x90, 40, 1},
+          {0x90, 41, 1},
+          {0x90, 42, 1},
+          {0x90, 43, 1},
+          {0x90, 44, 1},
+          {0x90, 45, 1},
+          {0x90, 46, 1},
+          {0x90, 47, 1},
+          {0x90, 48, 1},
+          {0x90, 49, 1},
+          {0x90, 50, 1},
+          {0x90, 51, 1},
+          {0x90, 52, 1},
+          {0x90, 53, 1},
+          {0x90, 54, 1},
+          {0x90, 55, 1},
+          {0x90, 56, 1}},
+         {41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56},
+         56},
+        {"channel 4 only",
+         {{0x93, 60, 1}, {0x94, 64, 1}, {0xE0, 0, 0}, {0xB4, 1, 1}},
+         {60},
+         60,
+         -1,
+         -1,
+         0.0,
+         3,
+         true},
+        {"no channel", {{0x90, 60, 1}, {0xBF, 1, 1}}, {}, 69, -1, -1, 0.0, 255, true},
+    };
+    for (const Stream& s : streams) {
+        resetModulatorGlobals();
+        omni.store(s.omniOff ? 0 : 1);
+        channel.store(s.channel);
+        nonl.store(-1.0);
+        mmi.store(-1.0);
+        pitch.store(69.0);
+        test::resetRealtimeViolations();
+        receive(s.packets);
+        std::vector<int> held;
+        for (int i = 0; i < hold.load(); ++i) {
+            held.push_back(n[static_cast<size_t>(i)].load());
+        }
+        EXPECT_EQ(s.held, held) << s.what;
+        EXPECT_EQ(s.pitch, pitch.load()) << s.what;
+        EXPECT_EQ(s.mmi, mmi.load()) << s.what;
+        EXPECT_EQ(s.mmi != -1.0, changed.load() == 1) << s.what;
+        EXPECT_EQ(s.nonl, nonl.load()) << s.what;
+        EXPECT_EQ(s.nonl != -1.0, changen.load() == 1) << s.what;
+        EXPECT_EQ(s.bend, bend.load()) << s.what;
+        EXPECT_EQ(0u, test::realtimeViolations().allocations) << s.what;
     }
-    ASSERT_EQ(hold.load(), 16);
-    receive({{0x90, 80, 100}});
-    EXPECT_EQ(hold.load(), 16);
-    EXPECT_EQ(pitch.load(), 80.0) << "the newest key sounds";
-    EXPECT_EQ(heldNotes().front(), 41);
-    EXPECT_EQ(heldNotes().back(), 80);
-    // The dropped key's release matches nothing held.
-    receive({{0x80, 40, 0}});
-    EXPECT_EQ(hold.load(), 16);
-    EXPECT_EQ(pitch.load(), 80.0);
-}
-
-TEST_F(MidiReadProcTest, ManyKeysNeverGrowTheStackBeyondSixteen) {
-    for (int i = 0; i < 300; ++i) {
-        receive({{0x90, static_cast<uint8_t>(i % 128), 1}});
-        ASSERT_LE(hold.load(), 16);
-    }
-    EXPECT_EQ(pitch.load(), 299 % 128);
-}
-
-TEST_F(MidiReadProcTest, AKeyHeldTwiceIsReleasedOneCopyAtATime) {
-    // The same key from two keyboards.
-    receive({{0x90, 60, 100}, {0x90, 60, 100}});
-    receive({{0x80, 60, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{60}));
-    receive({{0x90, 60, 100}, {0x90, 64, 100}, {0x90, 60, 100}});
-    EXPECT_EQ(heldNotes(), (Notes{60, 60, 64, 60}));
-    receive({{0x80, 60, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{60, 64, 60}));
-    EXPECT_EQ(pitch.load(), 60.0) << "60 is still down and the newest key";
-}
-
-TEST_F(MidiReadProcTest, HighBitsOfDataAreNeverTakenAsNotes) {
-    receive({{0x90, 0xBC, 100}});  // a status byte where the key should be
-    EXPECT_EQ(hold.load(), 0);
-}
-
-// ---- Controllers and bend ----
-
-TEST_F(MidiReadProcTest, ModulationWheelSetsTheDepthThenRaisesItsFlag) {
-    const std::pair<uint8_t, double> cases[] = {{0, 0.0}, {64, 0.5039370078740157}, {127, 1.0}};
-    for (const auto& [value, depth] : cases) {
-        changed.store(0);
-        receive({{0xB0, 1, value}});
-        EXPECT_EQ(mmi.load(), depth);
-        EXPECT_EQ(changed.load(), 1);
-    }
-}
-
-TEST_F(MidiReadProcTest, ExpressionSetsTheDiodeExponentThenRaisesItsFlag) {
-    const std::pair<uint8_t, double> cases[] = {{0, 1.0}, {64, 2.5118110236220472}, {127, 4.0}};
-    for (const auto& [value, exponent] : cases) {
-        changen.store(0);
-        receive({{0xB0, 11, value}});
-        EXPECT_EQ(nonl.load(), exponent);
-        EXPECT_EQ(changen.load(), 1);
-    }
-}
-
-TEST_F(MidiReadProcTest, OtherControllersAreIgnored) {
-    receive({{0xB0, 7, 100}, {0xB0, 64, 127}, {0xB0, 2, 127}});
-    EXPECT_EQ(changed.load(), 0);
-    EXPECT_EQ(changen.load(), 0);
-    EXPECT_EQ(mmi.load(), 0.0);
-    EXPECT_EQ(nonl.load(), 1.0);
-}
-
-TEST_F(MidiReadProcTest, PitchBendCoversMinusOneToJustBelowOne) {
-    const struct {
-        uint8_t lsb, msb;
-        double bend;
-    } cases[] = {{0, 64, 0.0}, {0, 0, -1.0}, {127, 127, 0.9998779296875}, {1, 64, 0.0001220703125}};
-    for (const auto& c : cases) {
-        receive({{0xE0, c.lsb, c.msb}});
-        EXPECT_EQ(bend.load(), c.bend) << int(c.lsb) << "," << int(c.msb);
-    }
-}
-
-TEST_F(MidiReadProcTest, PressureAndProgramChangeChangeNothing) {
-    receive({{0xA0, 60, 100}, {0xC0, 5}, {0xD0, 90}});
-    EXPECT_EQ(hold.load(), 0);
-    EXPECT_EQ(pitch.load(), 69.0);
-    EXPECT_EQ(bend.load(), 0.0);
-}
-
-// ---- Channel filter ----
-
-TEST_F(MidiReadProcTest, OneChannelFilterTakesOnlyItsChannel) {
-    omni.store(0);
-    channel.store(3);
-    receive({{0x93, 60, 100}});
-    EXPECT_EQ(pitch.load(), 60.0);
-    receive({{0x94, 62, 100}, {0xE0, 0, 0}, {0xB2, 1, 127}});
-    EXPECT_EQ(pitch.load(), 60.0);
-    EXPECT_EQ(bend.load(), 0.0);
-    EXPECT_EQ(changed.load(), 0);
-    receive({{0xE3, 0, 0}});
-    EXPECT_EQ(bend.load(), -1.0);
-}
-
-TEST_F(MidiReadProcTest, NoChannelSelectedTakesNothing) {
-    omni.store(0);
-    channel.store(255);
-    for (uint8_t ch = 0; ch < 16; ++ch) {
-        receive({{static_cast<uint8_t>(0x90 | ch), 60, 100},
-                 {static_cast<uint8_t>(0xB0 | ch), 1, 100},
-                 {static_cast<uint8_t>(0xE0 | ch), 0, 0}});
-    }
-    EXPECT_EQ(hold.load(), 0);
-    EXPECT_EQ(changed.load(), 0);
-    EXPECT_EQ(bend.load(), 0.0);
-}
-
-TEST_F(MidiReadProcTest, AllChannelsTakesEveryChannel) {
-    for (uint8_t ch = 0; ch < 16; ++ch) {
-        receive({{static_cast<uint8_t>(0x90 | ch), static_cast<uint8_t>(40 + ch), 100}});
-    }
-    EXPECT_EQ(hold.load(), 16);
-}
-
-// ---- Packets holding more than one message ----
-
-TEST_F(MidiReadProcTest, EveryMessageOfAChordPacketIsTaken) {
-    receive({{0x90, 60, 100, 0x90, 64, 100, 0x90, 67, 100}});
-    EXPECT_EQ(heldNotes(), (Notes{60, 64, 67}));
-    EXPECT_EQ(pitch.load(), 67.0);
-}
-
-TEST_F(MidiReadProcTest, RunningStatusRepeatsTheKind) {
-    receive({{0x90, 60, 100, 64, 100, 60, 0}});
-    EXPECT_EQ(heldNotes(), (Notes{64}));
-}
-
-TEST_F(MidiReadProcTest, DataBytesWithoutAStatusAreSkipped) {
-    receive({{0x40, 0x40, 0x40}});
-    EXPECT_EQ(hold.load(), 0);
-    EXPECT_EQ(pitch.load(), 69.0);
-}
-
-TEST_F(MidiReadProcTest, AMessageCutShortIsIgnored) {
-    receive({{0x90, 60}, {0xE0, 5}, {0xB0, 1}, {0x90}});
-    EXPECT_EQ(hold.load(), 0);
-    EXPECT_EQ(bend.load(), 0.0);
-    EXPECT_EQ(changed.load(), 0);
-}
-
-TEST_F(MidiReadProcTest, ANewStatusCutsShortTheMessageBeforeIt) {
-    receive({{0x90, 60, 0xB0, 1, 127}});
-    EXPECT_EQ(hold.load(), 0);
-    EXPECT_EQ(mmi.load(), 1.0);
-}
-
-TEST_F(MidiReadProcTest, RealTimeBytesInsideAMessageAreSkipped) {
-    receive({{0x90, 0xF8, 60, 0xFE, 100}});
-    EXPECT_EQ(heldNotes(), (Notes{60}));
-}
-
-TEST_F(MidiReadProcTest, SystemExclusiveDataIsNotTakenAsNotes) {
-    receive({{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, {0x90, 0x3C}, {0x40, 0x3C, 0x40}});
-    EXPECT_EQ(hold.load(), 0);
-    // System common messages end running status too.
-    receive({{0x90, 60, 100, 0xF2, 0x10, 0x20, 0x40, 0x40}});
-    EXPECT_EQ(heldNotes(), (Notes{60}));
-}
-
-TEST_F(MidiReadProcTest, NullAndEmptyListsChangeNothing) {
     midiReadProc(nullptr, nullptr, nullptr);
-    receive({});
-    receive({{}});
-    interpretPacket(nullptr, 5);
-    EXPECT_EQ(hold.load(), 0);
-    EXPECT_EQ(pitch.load(), 69.0);
+    resetModulatorGlobals();
 }
 
 }  // namespace

@@ -1,16 +1,10 @@
 #pragma once
 
-// Watches a thread while it runs real-time code: heap allocations, lock
-// acquisitions, system calls through the C library, and voluntary context
-// switches (the thread blocked). Tests wrap the code in a RealtimeSection
-// and expect no violation.
-//
-// Plain builds interpose the allocator, the pthread locks and the blocking
-// libc calls (not the generic syscall(), which glibc declares non-throwing:
-// a thread cancelled inside it must unwind through it; a futex wait still
-// shows as a voluntary context switch). Sanitizer builds own those symbols; there only allocations
-// are counted (through the sanitizer's allocation hooks), and the RealtimeSanitizer build checks
-// everything itself.
+// Counts the heap allocations a thread makes while it runs real-time code.
+// Tests wrap the code in a RealtimeSection and expect none. Locks and system
+// calls are RealtimeSanitizer's to find (a CI stage of its own); allocations
+// are counted in every build: plain builds interpose the allocator, sanitizer
+// builds use the sanitizer's allocation hooks.
 
 #include <cstdint>
 
@@ -31,8 +25,6 @@ namespace tolva::test {
 
 struct RealtimeViolations {
     uint64_t allocations = 0;
-    uint64_t locks = 0;
-    uint64_t systemCalls = 0;
 };
 
 // While one lives, the calling thread counts as real-time.
@@ -46,9 +38,5 @@ class RealtimeSection {
 
 RealtimeViolations realtimeViolations();
 void resetRealtimeViolations();
-// Whether locks and system calls are watched in this build (allocations always are).
-bool realtimeLocksAndCallsWatched();
-// The calling thread's voluntary context switches so far.
-long voluntaryContextSwitches();
 
 }  // namespace tolva::test
