@@ -21,7 +21,8 @@ void RingModulatorViewController::midiFreqChanged() TOLVA_NONBLOCKING {
     frequency.store(f, std::memory_order_relaxed);
 
     const double a = A.load(std::memory_order_relaxed);
-    double m = mult.load(std::memory_order_relaxed);
+    const double chosen = mult.load(std::memory_order_relaxed);
+    double m = chosen;
     if (frequencySlider != nullptr && a > 0.0 && m > 0.0) {
         const double min = frequencySlider->minValue();
         const double max = frequencySlider->maxValue();
@@ -43,11 +44,15 @@ void RingModulatorViewController::midiFreqChanged() TOLVA_NONBLOCKING {
         if (min > q && m * 0.5 >= kLowestMult) {
             m *= 0.5;
         }
-        mult.store(m, std::memory_order_relaxed);
-        if (segCtrlMult != nullptr) {
-            const int64_t segment = segmentForMult(m);
-            if (segment >= 0) {
-                segCtrlMult->setSelectedSegment(segment);
+        // Only an octave step writes the octave: a note or a bend alone must
+        // never undo a segment the user has just chosen.
+        if (m != chosen) {
+            mult.store(m, std::memory_order_relaxed);
+            if (segCtrlMult != nullptr) {
+                const int64_t segment = segmentForMult(m);
+                if (segment >= 0) {
+                    segCtrlMult->setSelectedSegment(segment);
+                }
             }
         }
         frequencySlider->setDoubleValue(sliderValue(m));
