@@ -42,7 +42,7 @@ class RenderThreadRunning : public ::testing::Test {
 };
 
 TEST_F(RenderThreadRunning, RequestsMadeAsAFadeInEndsAreKept) {
-    for (int round = 0; round < 500; ++round) {
+    for (int round = 0; round < 5000; ++round) {
         m.c.state.store(StateFadeIn);
         m.c.state.store(StateFadeOut);
         ASSERT_TRUE(eventually([&] { return m.c.state.load() == StateSilent; }))

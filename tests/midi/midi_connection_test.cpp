@@ -114,7 +114,7 @@ TEST(SourceSwitch, NoCycleEverHearsAStaleNoteWhileTheDeviceRenders) {
     m.driveFromThread(1, std::chrono::microseconds(0));
     m.play();
     m.panel.frequencySlider.userMove(300.0);
-    for (int k = 0; k < 5000 && !stale.load(); ++k) {
+    for (int k = 0; k < 20000 && !stale.load(); ++k) {
         pitch.store(81.0);  // as a keyboard left it
         m.panel.sourceButton.userClick();
         m.panel.sourceButton.userClick();
