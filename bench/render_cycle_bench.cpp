@@ -1,7 +1,10 @@
 // What one sample of the render cycle costs, for every carrier with the diode
-// off and on, at several device cycle lengths; beside it the same cycle
-// lengths through two LADSPA ring modulators of the swh plugin set, when they
-// are installed. main() ends with a table of ns per sample and the ratios.
+// off and on, at several device cycle lengths: the cycle as the device and
+// tolva-render run it (tolva/), and with the plain carrier pass forced
+// (plain/); beside them the same cycle lengths through two LADSPA ring
+// modulators of the swh plugin set, when they are installed. main() ends with
+// a table of ns per sample, the ratios, and the share of samples the fast
+// pass recomputed with the C library.
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
@@ -15,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/carrier_pass_choice.h"
+#include "engine/fast_carrier_pass.h"
 #include "offline_render.h"
 
 namespace tolva {
@@ -43,7 +48,16 @@ benchmark::Counter timePerSample(uint32_t frames) {
 
 // ---- The render cycle, called as the device would call it ----
 
-void renderCycleBench(benchmark::State& state, int32_t wave, bool diode, uint32_t frames) {
+// The pass the cycle runs unless told otherwise (TOLVA_PLAIN_RENDER), as it
+// was when the benchmarks started.
+bool fastByDefault() {
+    static const bool fast = fastCarrierPassChosen();
+    return fast;
+}
+
+void renderCycleBench(benchmark::State& state, int32_t wave, bool diode, uint32_t frames,
+                      bool plain) {
+    chooseFastCarrierPass(fastByDefault() && !plain);
     ManualAudioDevice device(kRate);
     // The pull copies these samples into the buffer at every cycle.
     device.setInputSamples(benchInput(frames));
@@ -73,14 +87,19 @@ void renderCycleBench(benchmark::State& state, int32_t wave, bool diode, uint32_
     list.mBuffers[0].mData = buffer.data();
     AudioUnitRenderActionFlags flags = 0;
     AudioTimeStamp stamp;
+    const uint64_t recomputedBefore = fastCarrierPassRecomputedSamples();
     for (auto _ : state) {
         RenderRMTone(&controller, &flags, &stamp, 0, frames, &list);
         benchmark::DoNotOptimize(buffer.data());
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * frames);
+    const auto samples = static_cast<double>(state.iterations()) * frames;
+    state.SetItemsProcessed(static_cast<int64_t>(samples));
     state.counters["time_per_sample"] = timePerSample(frames);
+    state.counters["recomputed"] =
+        static_cast<double>(fastCarrierPassRecomputedSamples() - recomputedBefore) / samples;
     closeOfflineUnit(controller);
+    chooseFastCarrierPass(fastByDefault());
 }
 
 // ---- LADSPA: the few declarations of the plugin interface used here ----
@@ -228,13 +247,15 @@ std::string rowName(const char* what, const char* variant) {
 }
 
 void registerAll() {
-    for (const Carrier& carrier : kCarriers) {
-        for (bool diode : {false, true}) {
-            for (uint32_t frames : kCycleSizes) {
-                const std::string name = "tolva/" + rowName(carrier.name, diode ? "diode" : "") +
-                                         "/" + std::to_string(frames);
-                benchmark::RegisterBenchmark(name.c_str(), renderCycleBench, carrier.wave, diode,
-                                             frames);
+    for (const char* cycle : {"tolva/", "plain/"}) {
+        for (const Carrier& carrier : kCarriers) {
+            for (bool diode : {false, true}) {
+                for (uint32_t frames : kCycleSizes) {
+                    const std::string name = cycle + rowName(carrier.name, diode ? "diode" : "") +
+                                             "/" + std::to_string(frames);
+                    benchmark::RegisterBenchmark(name.c_str(), renderCycleBench, carrier.wave,
+                                                 diode, frames, cycle[0] == 'p');
+                }
             }
         }
     }
@@ -266,21 +287,30 @@ class TableReporter : public benchmark::ConsoleReporter {
             }
             const uint32_t frames = static_cast<uint32_t>(std::stoul(name.substr(slash + 1)));
             table[name.substr(0, slash)][frames] = counter->second.value * 1e9;
+            const auto recomputed = run.counters.find("recomputed");
+            if (recomputed != run.counters.end() && name.rfind("tolva/", 0) == 0) {
+                recomputedShare[name.substr(0, slash)][frames] = recomputed->second.value;
+            }
         }
     }
 
     std::map<std::string, std::map<uint32_t, double>> table;
+    std::map<std::string, std::map<uint32_t, double>> recomputedShare;
 };
+
+void printHeader(const char* title) {
+    std::printf("\n%s\n%-26s", title, "");
+    for (uint32_t n : kCycleSizes) {
+        std::printf("%10u", n);
+    }
+    std::printf("\n");
+}
 
 void printTable(const TableReporter& reporter) {
     // The framework writes through std::cout, the table through stdio.
     std::cout << std::flush;
     const auto& t = reporter.table;
-    std::printf("\nns per sample of CPU time, by cycle length N\n%-26s", "");
-    for (uint32_t n : kCycleSizes) {
-        std::printf("%10u", n);
-    }
-    std::printf("\n");
+    printHeader("ns per sample of CPU time, by cycle length N");
     for (const auto& [row, values] : t) {
         std::printf("%-26s", row.c_str());
         for (uint32_t n : kCycleSizes) {
@@ -296,31 +326,42 @@ void printTable(const TableReporter& reporter) {
             continue;
         }
         anySwh = true;
-        std::printf("\nratio Tolva / swh %s (above 1: Tolva is slower)\n%-26s", label, "");
-        for (uint32_t n : kCycleSizes) {
-            std::printf("%10u", n);
-        }
-        std::printf("\n");
-        for (const auto& [row, values] : t) {
-            if (row.rfind("tolva/", 0) != 0) {
-                continue;
-            }
-            std::printf("%-26s", row.c_str());
-            for (uint32_t n : kCycleSizes) {
-                const auto v = values.find(n);
-                const auto s = swh->second.find(n);
-                if (v == values.end() || s == swh->second.end() || !(s->second > 0.0)) {
-                    std::printf("%10s", "-");
-                } else {
-                    std::printf("%10.2f", v->second / s->second);
+        const std::string title =
+            std::string("ratio Tolva / swh ") + label + " (above 1: Tolva is slower)";
+        printHeader(title.c_str());
+        for (const char* cycle : {"tolva/", "plain/"}) {
+            for (const auto& [row, values] : t) {
+                if (row.rfind(cycle, 0) != 0) {
+                    continue;
                 }
+                std::printf("%-26s", row.c_str());
+                for (uint32_t n : kCycleSizes) {
+                    const auto v = values.find(n);
+                    const auto s = swh->second.find(n);
+                    if (v == values.end() || s == swh->second.end() || !(s->second > 0.0)) {
+                        std::printf("%10s", "-");
+                    } else {
+                        std::printf("%10.2f", v->second / s->second);
+                    }
+                }
+                std::printf("\n");
             }
-            std::printf("\n");
         }
     }
     if (!anySwh) {
         std::printf("\nswh ring modulators not installed (apt package swh-plugins): no ratios\n");
     }
+    printHeader("share of the tolva/ rows' samples the fast pass recomputed with glibc (%)");
+    for (const auto& [row, values] : reporter.recomputedShare) {
+        std::printf("%-26s", row.c_str());
+        for (uint32_t n : kCycleSizes) {
+            const auto v = values.find(n);
+            v == values.end() ? std::printf("%10s", "-") : std::printf("%10.4f", v->second * 100);
+        }
+        std::printf("\n");
+    }
+    std::printf("\ntolva/ rows: the %s carrier pass\n",
+                fastCarrierPassChosen() ? "fast" : "plain (fast pass unavailable or turned off)");
 }
 
 }  // namespace
@@ -331,6 +372,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
+    tolva::fastByDefault();
     tolva::registerAll();
     tolva::TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
