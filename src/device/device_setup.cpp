@@ -78,6 +78,7 @@ void RingModulatorViewController::createToneUnit() {
     logview.store(linlogButton != nullptr && linlogButton->state() == 1 ? 1 : 0);
     depth.store(depthSlider != nullptr ? depthSlider->doubleValue() : 0.0);
     phase.store(0.0);
+    modulatedLastCycle.store(false);
     wave.store(WaveSine);
     midif.store(sourceButton != nullptr ? sourceButton->state() : 0, std::memory_order_release);
     diode.store(diodeButton != nullptr && diodeButton->state() == 1 ? 1 : 0);

@@ -285,6 +285,14 @@ OSStatus RenderRMTone(void* inRefCon, AudioUnitRenderActionFlags* ioActionFlags,
         c.state.compare_exchange_strong(expected, StateSilent, std::memory_order_acq_rel);
     }
     const bool bypassed = envelopeState < StateSilent || envelopeState > StateFadeOut;
+    // A fade-out fades what was heard: after a cycle with no modulated sound
+    // (muted, bypassed, or the first of a run) it stays silent, so Stop or Mute
+    // never releases a burst of modulated sound. The dry part plays as ever.
+    if (envelopeState == StateFadeOut && !c.modulatedLastCycle.load(std::memory_order_relaxed)) {
+        envelopeState = StateSilent;
+    }
+    c.modulatedLastCycle.store(envelopeState == StateFadeIn || envelopeState == StateOn,
+                               std::memory_order_relaxed);
 
     const double targetDepth = c.depth.load(std::memory_order_relaxed);
     const double targetIncrement =

@@ -74,6 +74,9 @@ class RingModulatorViewController {
     // Set before the unit starts, read by the render cycle: the start of the
     // device orders it before the first cycle.
     AudioStreamBasicDescription streamFormat{};
+    // [render] The last cycle played modulated sound (a fade-in or on); false
+    // at the start of every run.
+    LockFreeAtomic<bool> modulatedLastCycle{false};
 
     // The states that releasing Bypass restores, and that Mute saw when it
     // was engaged (the latter is only reported). [UI]

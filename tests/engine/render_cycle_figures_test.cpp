@@ -53,11 +53,13 @@ TEST(CarrierTables, HoldOnePeriodAndAreNeverReadOutside) {
     EXPECT_EQ(0.0, carrierTableLookup(nullptr, 44100, 1.0));
 }
 
-// One cycle at rest from a known state; then, at full depth, a cycle of 1.0
-// whose every sample shows the envelope the state left behind.
+// One cycle at rest from a known state, after a cycle in state `before` (none:
+// the run's first cycle); then, at full depth, a cycle of 1.0 whose every
+// sample shows the envelope the state left behind.
+constexpr int32_t kFirst = -1;
 struct Figure {
     const char* what;
-    int32_t wave, state, diode;
+    int32_t before, wave, state, diode;
     double nonl, phase;
     std::vector<float> input;
     size_t at;
@@ -70,20 +72,62 @@ TEST(RenderFigures, FadesCarriersAndTheDiodeGiveTheirExactValues) {
     const float g = kEnvelopeOnLevel;
     const std::vector<float> ones(512, 1.0f);
     const Figure figures[] = {
-        {"fade-in start", WaveSelf, StateFadeIn, 0, 1, 0, ones, 0, 0.0f, StateOn, g},
-        {"fade-in middle", WaveSelf, StateFadeIn, 0, 1, 0, ones, 256, 0.35355338f, StateOn, g},
-        {"fade-in end", WaveSelf, StateFadeIn, 0, 1, 0, ones, 511, 0.70572573f, StateOn, g},
-        {"fade-out start", WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, g, StateSilent, 0.0f},
-        {"fade-out middle", WaveSelf, StateFadeOut, 0, 1, 0, ones, 256, 0.35355338f, StateSilent,
-         0.0f},
-        {"fade-out end", WaveSelf, StateFadeOut, 0, 1, 0, ones, 511, 0.0013810679f, StateSilent,
-         0.0f},
-        {"sine at pi/2", WaveSine, StateOn, 0, 1, kPi / 2, {0.5f}, 0, 0.35355338f, StateOn, g},
-        {"self, positive", WaveSelf, StateOn, 0, 1, 0, {0.5f}, 0, 0.17677669f, StateOn, g},
-        {"self, negative", WaveSelf, StateOn, 0, 1, 0, {-0.5f}, 0, -0.17677669f, StateOn, g},
-        {"self, zero", WaveSelf, StateOn, 0, 1, 0, {0.0f}, 0, 0.0f, StateOn, g},
-        {"diode squares 0.5", WaveTriangle, StateOn, 1, 2, 0, {0.5f}, 0, 0.088388346f, StateOn, g},
+        {"fade-in start", kFirst, WaveSelf, StateFadeIn, 0, 1, 0, ones, 0, 0.0f, StateOn, g},
+        {"fade-in middle", kFirst, WaveSelf, StateFadeIn, 0, 1, 0, ones, 256, 0.35355338f, StateOn,
+         g},
+        {"fade-in end", kFirst, WaveSelf, StateFadeIn, 0, 1, 0, ones, 511, 0.70572573f, StateOn, g},
+        {"fade-out start", StateOn, WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, g, StateSilent, 0.0f},
+        {"fade-out middle", StateOn, WaveSelf, StateFadeOut, 0, 1, 0, ones, 256, 0.35355338f,
+         StateSilent, 0.0f},
+        {"fade-out end", StateOn, WaveSelf, StateFadeOut, 0, 1, 0, ones, 511, 0.0013810679f,
+         StateSilent, 0.0f},
+        // Nothing modulated was heard, so nothing modulated fades out.
+        {"fade-out after silence", StateSilent, WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, 0.0f,
+         StateSilent, 0.0f},
+        {"fade-out after bypass", StateBypass, WaveSine, StateFadeOut, 0, 1, 1, ones, 0, 0.0f,
+         StateSilent, 0.0f},
+        {"fade-out first in a run", kFirst, WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, 0.0f,
+         StateSilent, 0.0f},
+        {"sine at pi/2",
+         StateOn,
+         WaveSine,
+         StateOn,
+         0,
+         1,
+         kPi / 2,
+         {0.5f},
+         0,
+         0.35355338f,
+         StateOn,
+         g},
+        {"self, positive", StateOn, WaveSelf, StateOn, 0, 1, 0, {0.5f}, 0, 0.17677669f, StateOn, g},
+        {"self, negative",
+         StateOn,
+         WaveSelf,
+         StateOn,
+         0,
+         1,
+         0,
+         {-0.5f},
+         0,
+         -0.17677669f,
+         StateOn,
+         g},
+        {"self, zero", StateOn, WaveSelf, StateOn, 0, 1, 0, {0.0f}, 0, 0.0f, StateOn, g},
+        {"diode squares 0.5",
+         StateOn,
+         WaveTriangle,
+         StateOn,
+         1,
+         2,
+         0,
+         {0.5f},
+         0,
+         0.088388346f,
+         StateOn,
+         g},
         {"silent at full depth",
+         StateOn,
          WaveSine,
          StateSilent,
          0,
@@ -100,6 +144,10 @@ TEST(RenderFigures, FadesCarriersAndTheDiodeGiveTheirExactValues) {
         m.play();
         float* trif = m.c.Trif.load();
         std::fill(trif, trif + m.c.cycle.load(), 0.5f);  // a known triangle carrier
+        if (f.before != kFirst) {
+            m.c.state.store(f.before);
+            m.render({0.25f});
+        }
         m.c.wave.store(f.wave);
         m.c.state.store(f.state);
         m.c.diode.store(f.diode);
