@@ -18,7 +18,6 @@
 #include "engine/fast_carrier_pass.h"
 #include "engine/modulator_globals.h"
 #include "engine/ring_modulator_view_controller.h"
-#include "support/realtime_checker.h"
 
 namespace tolva {
 namespace {
@@ -156,29 +155,6 @@ TEST_F(FastRender, GivesThePlainPassBitsWhereOnlyTheGuardOrTheLibraryCan) {
         expectSame(pass, std::vector<float>(5, p.x), 0, p.phase, p.what);
     }
     EXPECT_GT(fastCarrierPassRecomputedSamples(), recomputedBefore);
-}
-
-TEST_F(FastRender, AllocatesNothing) {
-    std::vector<float> samples(8192, 0.25f);
-    nonl.store(2.5);
-    test::resetRealtimeViolations();
-    for (int32_t wave = WaveSelf; wave <= WaveRamp; ++wave) {
-        for (bool diode : {false, true}) {
-            CarrierPass pass = steady(wave, diode);
-            pass.frames = 8192;
-            pass.targetIncrement = 0.1;
-            double phase = 0.0;
-            float peak = 0.0f;
-            fastCarrierPass(pass, samples.data(), 0, 64, phase, peak);  // binds its library calls
-            test::RealtimeSection section;
-            fastCarrierPass(pass, samples.data(), 0, 8192, phase, peak);
-        }
-    }
-    EXPECT_EQ(0u, test::realtimeViolations().allocations);
-    if (test::realtimeLocksAndCallsWatched()) {
-        EXPECT_EQ(0u, test::realtimeViolations().locks);
-        EXPECT_EQ(0u, test::realtimeViolations().systemCalls);
-    }
 }
 
 }  // namespace

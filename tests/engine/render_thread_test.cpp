@@ -44,13 +44,15 @@ class RenderThreadRunning : public ::testing::Test {
 TEST_F(RenderThreadRunning, RequestsMadeAsAFadeInEndsAreKept) {
     for (int round = 0; round < 5000; ++round) {
         m.c.state.store(StateFadeIn);
-        for (volatile int spin = round % 97 * 4; spin > 0; spin = spin - 1) {
-        }  // the request lands anywhere in the cycle that takes the fade-in up
+        for (volatile int spin = round % 97 * 4; spin > 0;) {
+            spin = spin - 1;  // the request lands anywhere in the cycle that takes the fade-in up
+        }
         m.c.state.store(StateFadeOut);
         ASSERT_TRUE(eventually([&] { return m.c.state.load() == StateSilent; }))
             << "round " << round << ": the fade-out was lost";
         m.c.state.store(StateFadeIn);
-        for (volatile int spin = round % 89 * 4; spin > 0; spin = spin - 1) {
+        for (volatile int spin = round % 89 * 4; spin > 0;) {
+            spin = spin - 1;
         }
         m.c.state.store(StateBypass);
         m.waitForCycles(1);
