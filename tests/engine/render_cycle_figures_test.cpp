@@ -53,92 +53,39 @@ TEST(CarrierTables, HoldOnePeriodAndAreNeverReadOutside) {
     EXPECT_EQ(0.0, carrierTableLookup(nullptr, 44100, 1.0));
 }
 
-// One cycle at rest from a known state, after a cycle in state `before` (none:
-// the run's first cycle); then, at full depth, a cycle of 1.0 whose every
-// sample shows the envelope the state left behind.
+// A cycle of 512 samples of x at rest from a known state, after a cycle in
+// state `before` (none: the run's first cycle), and some of its exact output
+// samples; then, at full depth, a cycle of 1.0 whose every sample shows the
+// envelope the state left behind.
 constexpr int32_t kFirst = -1;
 struct Figure {
     const char* what;
-    int32_t before, wave, state, diode;
-    double nonl, phase;
-    std::vector<float> input;
-    size_t at;
-    float expected;
-    int32_t stateAfter;
-    float nextCycleLevel;
+    int32_t before, wave, state, diodeExponent;  // 0: diode off
+    float x;
+    double phase;
+    std::vector<std::pair<size_t, float>> out;
 };
 
 TEST(RenderFigures, FadesCarriersAndTheDiodeGiveTheirExactValues) {
     const float g = kEnvelopeOnLevel;
-    const std::vector<float> ones(512, 1.0f);
+    // clang-format off
     const Figure figures[] = {
-        {"fade-in start", kFirst, WaveSelf, StateFadeIn, 0, 1, 0, ones, 0, 0.0f, StateOn, g},
-        {"fade-in middle", kFirst, WaveSelf, StateFadeIn, 0, 1, 0, ones, 256, 0.35355338f, StateOn,
-         g},
-        {"fade-in end", kFirst, WaveSelf, StateFadeIn, 0, 1, 0, ones, 511, 0.70572573f, StateOn, g},
-        {"fade-out start", StateOn, WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, g, StateSilent, 0.0f},
-        {"fade-out middle", StateOn, WaveSelf, StateFadeOut, 0, 1, 0, ones, 256, 0.35355338f,
-         StateSilent, 0.0f},
-        {"fade-out end", StateOn, WaveSelf, StateFadeOut, 0, 1, 0, ones, 511, 0.0013810679f,
-         StateSilent, 0.0f},
+        {"fade-in", kFirst, WaveSelf, StateFadeIn, 0, 1, 0,
+         {{0, 0.0f}, {256, 0.35355338f}, {511, 0.70572573f}}},
+        {"fade-out", StateOn, WaveSelf, StateFadeOut, 0, 1, 0,
+         {{0, g}, {256, 0.35355338f}, {511, 0.0013810679f}}},
         // Nothing modulated was heard, so nothing modulated fades out.
-        {"fade-out after silence", StateSilent, WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, 0.0f,
-         StateSilent, 0.0f},
-        {"fade-out after bypass", StateBypass, WaveSine, StateFadeOut, 0, 1, 1, ones, 0, 0.0f,
-         StateSilent, 0.0f},
-        {"fade-out first in a run", kFirst, WaveSelf, StateFadeOut, 0, 1, 0, ones, 0, 0.0f,
-         StateSilent, 0.0f},
-        {"sine at pi/2",
-         StateOn,
-         WaveSine,
-         StateOn,
-         0,
-         1,
-         kPi / 2,
-         {0.5f},
-         0,
-         0.35355338f,
-         StateOn,
-         g},
-        {"self, positive", StateOn, WaveSelf, StateOn, 0, 1, 0, {0.5f}, 0, 0.17677669f, StateOn, g},
-        {"self, negative",
-         StateOn,
-         WaveSelf,
-         StateOn,
-         0,
-         1,
-         0,
-         {-0.5f},
-         0,
-         -0.17677669f,
-         StateOn,
-         g},
-        {"self, zero", StateOn, WaveSelf, StateOn, 0, 1, 0, {0.0f}, 0, 0.0f, StateOn, g},
-        {"diode squares 0.5",
-         StateOn,
-         WaveTriangle,
-         StateOn,
-         1,
-         2,
-         0,
-         {0.5f},
-         0,
-         0.088388346f,
-         StateOn,
-         g},
-        {"silent at full depth",
-         StateOn,
-         WaveSine,
-         StateSilent,
-         0,
-         1,
-         1,
-         {0.5f},
-         0,
-         0.0f,
-         StateSilent,
-         0.0f},
+        {"fade-out after silence", StateSilent, WaveSelf, StateFadeOut, 0, 1, 0, {{0, 0}, {511, 0}}},
+        {"fade-out after bypass", StateBypass, WaveSine, StateFadeOut, 0, 1, 1, {{0, 0}, {511, 0}}},
+        {"fade-out first in a run", kFirst, WaveSelf, StateFadeOut, 0, 1, 0, {{0, 0}, {511, 0}}},
+        {"sine at pi/2", StateOn, WaveSine, StateOn, 0, 0.5f, kPi / 2, {{0, 0.35355338f}}},
+        {"self, positive", StateOn, WaveSelf, StateOn, 0, 0.5f, 0, {{0, 0.17677669f}}},
+        {"self, negative", StateOn, WaveSelf, StateOn, 0, -0.5f, 0, {{0, -0.17677669f}}},
+        {"self, zero", StateOn, WaveSelf, StateOn, 0, 0, 0, {{0, 0}}},
+        {"diode squares 0.5", StateOn, WaveTriangle, StateOn, 2, 0.5f, 0, {{0, 0.088388346f}}},
+        {"silent at full depth", StateOn, WaveSine, StateSilent, 0, 0.5f, 1, {{0, 0}}},
     };
+    // clang-format on
     for (const Figure& f : figures) {
         PlayedModulator m{44100.0};
         m.play();
@@ -150,28 +97,24 @@ TEST(RenderFigures, FadesCarriersAndTheDiodeGiveTheirExactValues) {
         }
         m.c.wave.store(f.wave);
         m.c.state.store(f.state);
-        m.c.diode.store(f.diode);
-        nonl.store(f.nonl);
+        m.c.diode.store(f.diodeExponent > 0 ? 1 : 0);
+        nonl.store(f.diodeExponent);
         m.c.phase.store(f.phase);
         m.settle(1.0, 440.0);
-        EXPECT_FLOAT_BITS(f.expected, m.render(f.input)[f.at]) << f.what;
-        EXPECT_EQ(f.stateAfter, m.c.state.load()) << f.what;
+        const std::vector<float> out = m.render(std::vector<float>(512, f.x));
+        for (const auto& [at, expected] : f.out) {
+            EXPECT_FLOAT_BITS(expected, out[at]) << f.what << " at " << at;
+        }
+        const int32_t after = f.state == StateFadeIn    ? StateOn
+                              : f.state == StateFadeOut ? StateSilent
+                                                        : f.state;
+        EXPECT_EQ(after, m.c.state.load()) << f.what;
         m.c.wave.store(WaveSelf);
-        for (float y : m.render(ones)) {
-            ASSERT_FLOAT_BITS(f.nextCycleLevel, y) << f.what;
+        for (float y : m.render(std::vector<float>(512, 1.0f))) {
+            ASSERT_FLOAT_BITS(after == StateOn ? g : 0.0f, y) << f.what;
         }
     }
     EXPECT_EQ(0x3F3504F3u, floatBits(g));
-}
-
-TEST(DiodeCurve, IsOddWithNegativeZeroAtZero) {
-    nonl.store(2.0);
-    EXPECT_EQ(doubleBits(-0.25), doubleBits(da(-0.5)));
-    EXPECT_EQ(doubleBits(0.25), doubleBits(da(0.5)));
-    EXPECT_EQ(doubleBits(-0.0), doubleBits(da(0.0)));
-    nonl.store(1.0);
-    EXPECT_EQ(doubleBits(-0.3), doubleBits(da(-0.3)));
-    nonl.store(0.0);
 }
 
 TEST(LevelMeter, StepsAtItsThresholds) {

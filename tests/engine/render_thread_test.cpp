@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -98,35 +99,19 @@ TEST(ThreeThreads, PanelRenderAndMidiTogether) {
             std::this_thread::yield();
         }
     });
-    std::mt19937 generator(2);
-    auto random = [&generator] { return static_cast<int>(generator() % 65536); };
+    const std::function<void(int)> gestures[] = {
+        [&](int r) { m.panel.depthSlider.userMove(r % 101 / 100.0); },
+        [&](int r) { m.panel.nonlSlider.userMove(1.0 + r % 31 / 10.0); },
+        [&](int r) { m.panel.segCtrlCarrWave.userSelect(r % 4); },
+        [&](int r) { m.panel.frequencySlider.userMove(55.0 + r % 1700); },
+        [&](int) { m.panel.diodeButton.userClick(); },
+        [&](int) { m.panel.sourceButton.userClick(); },
+        [&](int) { m.panel.bypassButton.userClick(); },
+        [&](int) { (void)m.panel.frequencyTextField.stringValue(); },  // the window's timer
+    };
+    std::mt19937 random(2);
     for (int k = 0; k < 3000; ++k) {
-        switch (random() % 8) {
-            case 0:
-                m.panel.depthSlider.userMove((random() % 101) / 100.0);
-                break;
-            case 1:
-                m.panel.nonlSlider.userMove(1.0 + (random() % 31) / 10.0);
-                break;
-            case 2:
-                m.panel.segCtrlCarrWave.userSelect(random() % 4);
-                break;
-            case 3:
-                m.panel.diodeButton.userClick();
-                break;
-            case 4:
-                m.panel.frequencySlider.userMove(55.0 + random() % 1700);
-                break;
-            case 5:
-                m.panel.sourceButton.userClick();
-                break;
-            case 6:
-                m.panel.bypassButton.userClick();
-                break;
-            default:  // the window's timer reads what the render thread shows
-                (void)m.panel.frequencyTextField.stringValue();
-                (void)m.panel.levelIndicator.floatValue();
-        }
+        gestures[random() % 8](static_cast<int>(random() % 10000));
         std::this_thread::yield();
     }
     stop.store(true);
@@ -164,33 +149,17 @@ TEST(RealtimeProof, TheRenderCycleNeverAllocates) {
         }
         done.store(true);
     });
-    std::mt19937 generator(77);
-    auto random = [&generator] { return static_cast<int>(generator() % 65536); };
+    const std::function<void(double)> changes[] = {
+        [&](double u) { m.c.frequency.store(u * 96000.0); },
+        [&](double u) { m.c.wave.store(static_cast<int32_t>(u * 4)), m.c.diode.store(u > 0.5); },
+        [&](double u) { nonl.store(1.0 + 3.0 * u), changen.store(1); },
+        [&](double u) { m.c.state.store(static_cast<int32_t>(u * 5)); },
+        [&](double u) { m.c.midif.store(u > 0.5); },
+        [&](double u) { pitch.store(u * 127.0), mmi.store(u), changed.store(1); },
+    };
+    std::mt19937 random(77);
     while (!done.load()) {
-        const double unit = (random() % 10001) / 10000.0;
-        switch (random() % 6) {
-            case 0:
-                m.c.frequency.store(unit * 96000.0);
-                break;
-            case 1:
-                m.c.wave.store(random() % 4);
-                m.c.diode.store(random() % 2);
-                break;
-            case 2:
-                nonl.store(1.0 + 3.0 * unit);
-                changen.store(1);
-                break;
-            case 3:
-                m.c.state.store(random() % 5);
-                break;
-            case 4:
-                m.c.midif.store(random() % 2);
-                break;
-            default:
-                pitch.store(unit * 127.0);
-                mmi.store(unit);
-                changed.store(1, std::memory_order_release);
-        }
+        changes[random() % 6](static_cast<int>(random() % 10000) / 10000.0);
         std::this_thread::yield();
     }
     render.join();

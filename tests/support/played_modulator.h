@@ -202,10 +202,6 @@ class PlayedModulator : AlertPresenter {
         std::lock_guard lock(logMutex_);
         return log_;
     }
-    void clearLog() {
-        std::lock_guard lock(logMutex_);
-        log_.clear();
-    }
 
     ManualAudioDevice device;
     InProcessMidiServices midi;

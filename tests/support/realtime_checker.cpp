@@ -67,7 +67,6 @@ void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
 void* __libc_realloc(void*, size_t);
 void __libc_free(void*);
-void* __libc_memalign(size_t, size_t);
 
 void* malloc(size_t size) {
     tolva::test::noteAllocation();
@@ -86,19 +85,6 @@ void free(void* p) {
         tolva::test::noteAllocation();
     }
     __libc_free(p);
-}
-void* aligned_alloc(size_t alignment, size_t size) {
-    tolva::test::noteAllocation();
-    return __libc_memalign(alignment, size);
-}
-int posix_memalign(void** out, size_t alignment, size_t size) {
-    tolva::test::noteAllocation();
-    void* p = __libc_memalign(alignment, size);
-    if (p == nullptr) {
-        return 12;  // ENOMEM
-    }
-    *out = p;
-    return 0;
 }
 }  // extern "C"
 
