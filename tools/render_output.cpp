@@ -44,7 +44,7 @@ void installCleanupHandlers() {
         struct sigaction action {};
         action.sa_handler = &removeTemporaryAndEnd;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
+        action.sa_flags = static_cast<int>(SA_RESETHAND);
         sigaction(signal, &action, nullptr);
     }
 }
