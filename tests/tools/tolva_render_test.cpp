@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/signal_analysis.h"
@@ -38,6 +39,15 @@ uint64_t checksum(const std::string& bytes) {  // FNV-1a
         hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
     }
     return hash;
+}
+
+// A test signal of the tool's own, 0.5 loud.
+std::vector<float> tone(size_t frames, double rate = 48000.0, double hz = 997.0) {
+    std::vector<float> x(frames);
+    for (size_t i = 0; i < frames; ++i) {
+        x[i] = static_cast<float>(0.5 * std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate));
+    }
+    return x;
 }
 
 void writeWav(const std::string& path, const std::vector<float>& samples, int rate = 48000,
@@ -67,7 +77,7 @@ class TolvaRender : public ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "tolva-render-test-XXXXXX").string();
         ASSERT_NE(nullptr, mkdtemp(pattern.data()));
         fs::current_path(pattern);  // the tests and the tool work in it
-        writeWav("in.wav", test::sineTone(997.0, 48000.0, 3000));
+        writeWav("in.wav", tone(3000));
     }
     void TearDown() override {
         fs::remove_all(fs::current_path());
@@ -125,8 +135,7 @@ TEST_F(TolvaRender, RendersEachSettingToTheSameBitsAsAlways) {
     };
     for (const Golden& g : golden) {
         SCOPED_TRACE(::testing::PrintToString(g.options));
-        writeWav("in.wav",
-                 test::sineTone(997.0, g.rate, g.frames * static_cast<size_t>(g.channels)), g.rate,
+        writeWav("in.wav", tone(g.frames * static_cast<size_t>(g.channels), g.rate), g.rate,
                  g.channels, g.encoding);
         std::vector<std::string> args = g.options;
         args.insert(args.end(), {"in.wav", "out.wav"});
@@ -147,7 +156,7 @@ TEST_F(TolvaRender, ExactFiguresOfTheModulatedSound) {
     }
     // Depth 0 is the dry input; samples that are not numbers stay so, and
     // are counted.
-    std::vector<float> x = test::sineTone(997.0, 48000.0, 1000);
+    std::vector<float> x = tone(1000);
     x[10] = NAN, x[20] = INFINITY, x[30] = -INFINITY;
     writeWav("in.wav", x);
     const Outcome dry = render({"--depth", "0", "in.wav", "b.wav"});
@@ -158,7 +167,7 @@ TEST_F(TolvaRender, ExactFiguresOfTheModulatedSound) {
         EXPECT_TRUE(std::isfinite(x[i]) ? y[i] == x[i] : !std::isfinite(y[i])) << i;
     }
     // A 1 kHz tone on a 300 Hz carrier moves to 700 and 1300 Hz, half each.
-    writeWav("in.wav", test::sineTone(1000.0, 48000.0, 48000));
+    writeWav("in.wav", tone(48000, 48000.0, 1000.0));
     ASSERT_EQ(render({"--frequency", "300", "in.wav", "c.wav"}).status, 0);
     const std::vector<float> moved = samplesOf("c.wav");
     EXPECT_NEAR(test::toneAmplitude(moved, 700.0, 48000.0), 0.177, 0.02);
@@ -233,11 +242,7 @@ TEST_F(TolvaRender, AnInterruptedRenderLeavesTheOutputAsItWasAndNoTemporaryFile)
 
 // Every refusal: its status, one line on standard error, the files as they were.
 TEST_F(TolvaRender, RefusesWhatItCannotDoAndLeavesTheFilesAlone) {
-    struct Refusal {
-        std::vector<std::string> args;
-        int status;
-        const char* complaint;
-    } const refusals[] = {
+    const std::tuple<std::vector<std::string>, int, const char*> refusals[] = {
         {{"--carrier", "square", "in.wav", "out.wav"}, 2, "unknown carrier 'square'"},
         {{"--block", "1048577", "in.wav", "out.wav"}, 2, "block must be a whole number"},
         {{"--depth", "nan", "in.wav", "out.wav"}, 2, "depth is not a finite number"},
@@ -253,12 +258,12 @@ TEST_F(TolvaRender, RefusesWhatItCannotDoAndLeavesTheFilesAlone) {
     fs::create_hard_link("in.wav", "hardlink.wav");
     fs::create_directory("folder");
     const std::string input = slurp("in.wav");
-    for (const Refusal& r : refusals) {
-        SCOPED_TRACE(::testing::PrintToString(r.args));
-        const Outcome run = render(r.args);
-        EXPECT_EQ(run.status, r.status);
+    for (const auto& [args, status, complaint] : refusals) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const Outcome run = render(args);
+        EXPECT_EQ(run.status, status);
         EXPECT_TRUE(run.err.rfind("tolva-render: ", 0) == 0 &&
-                    run.err.find(r.complaint) != run.err.npos &&
+                    run.err.find(complaint) != run.err.npos &&
                     std::count(run.err.begin(), run.err.end(), '\n') == 1)
             << run.err;
         EXPECT_EQ(slurp("out.wav"), "old");

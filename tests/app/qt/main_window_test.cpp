@@ -49,7 +49,7 @@ struct Window {
         }
     }
     ~Window() {
-        setSystemLogSink({});
+        setSystemLogSink(nullptr);
     }
     template <typename T = QWidget>
     T* child(const std::string& outlet) {
@@ -125,15 +125,13 @@ const Case kGestures[] = {
 TEST(MainWindowGestures, EachSendsItsControlsActionOnceAndReachesTheController) {
     for (const Case& c : kGestures) {
         SCOPED_TRACE(testing::Message() << c.outlet << " gesture " << static_cast<int>(c.gesture));
-        {
-            Window counted(true);
-            work(counted.child(c.outlet), c.gesture, c.arg);
-            EXPECT_EQ(counted.sent, (std::map<std::string, int>{{c.outlet, 1}}));
-        }
-        if (c.heard) {
-            Window heard;
-            work(heard.child(c.outlet), c.gesture, c.arg);
-            EXPECT_TRUE(c.heard(heard));
+        // The sends, then what the controller made of them; a row without the
+        // latter (Play would need a device) counts twice.
+        for (bool counting : {true, c.heard == nullptr}) {
+            Window w(counting);
+            work(w.child(c.outlet), c.gesture, c.arg);
+            EXPECT_EQ(w.sent, (counting ? std::map<std::string, int>{{c.outlet, 1}} : w.sent));
+            EXPECT_TRUE(counting || c.heard(w));
         }
     }
 }
