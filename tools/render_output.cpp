@@ -180,7 +180,8 @@ bool RenderOutput::commit(std::string* error) {
     const bool owned = ownsFd_;
     fd_ = -1;
     ownsFd_ = false;
-    bool written = (!replacing || fsync(fd) == 0) && (!owned || close(fd) == 0);
+    bool written = !replacing || fsync(fd) == 0;  // on the disk before it replaces anything
+    written = (!owned || close(fd) == 0) && written;
     if (written && replacing) {
         const SignalsHeld held;
         written = std::rename(gTemporary, target_.c_str()) == 0;
