@@ -3,7 +3,6 @@
 // from the first cycle after Play.
 
 #include <sndfile.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,7 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "float_wav_writer.h"
 #include "offline_render.h"
+#include "render_output.h"
 
 namespace tolva {
 namespace {
@@ -29,6 +30,8 @@ void printUsage(std::FILE* to) {
                  "Ring-modulates INPUT and writes OUTPUT as a 32-bit float WAV file at the\n"
                  "input's sample rate and channel count. Each channel runs through its own\n"
                  "modulator, with the fade-in of the first cycle after Play.\n"
+                 "OUTPUT '-' is standard output; a pipe or a character device is written\n"
+                 "straight, and a file is replaced only once the new one is complete.\n"
                  "\n"
                  "Options:\n"
                  "  --carrier self|sine|triangle|ramp  carrier (default sine)\n"
@@ -41,8 +44,9 @@ void printUsage(std::FILE* to) {
                  "  --help              show this text\n"
                  "\n"
                  "INPUT is any file libsndfile reads, %g to %g Hz, 1 to %d channels.\n"
-                 "Exit status: 0 on success, 2 on bad arguments or an unreadable input,\n"
-                 "1 when rendering or writing the output fails. On failure OUTPUT is left\n"
+                 "Exit status: 0 on success, 2 on bad arguments, an unreadable input or\n"
+                 "INPUT and OUTPUT being the same file, 1 when rendering or writing the\n"
+                 "output fails. On failure, or when interrupted, an OUTPUT file is left\n"
                  "as it was.\n",
                  kOfflineMinExponent, kOfflineMaxExponent, kOfflineMaxBlockFrames,
                  kOfflineMinSampleRate, kOfflineMaxSampleRate, kOfflineMaxChannels);
@@ -160,81 +164,6 @@ bool parseArguments(int argc, char** argv, Arguments* args, std::string* error) 
     return true;
 }
 
-// The output is written to a temporary file beside it and renamed over it
-// once complete; on failure the temporary file is removed.
-class PendingOutput {
-  public:
-    ~PendingOutput() { discard(); }
-
-    bool create(const std::string& output, const SF_INFO& format, std::string* error) {
-        const size_t slash = output.rfind('/');
-        const std::string dir = slash == std::string::npos ? "" : output.substr(0, slash + 1);
-        const std::string base = slash == std::string::npos ? output : output.substr(slash + 1);
-        std::string pattern = dir + "." + base + ".tolva-render-XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0) {
-            *error = "cannot create '" + output + "': " + std::strerror(errno);
-            return false;
-        }
-        path_ = pattern;
-        // mkstemp makes the file private; give it the usual mode of a new file.
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, static_cast<mode_t>(0666 & ~mask));
-        fd_ = fd;
-        SF_INFO info = format;
-        file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
-        if (file_ == nullptr) {
-            *error = "cannot write '" + output + "': " + sf_strerror(nullptr);
-            return false;
-        }
-        return true;
-    }
-
-    SNDFILE* file() const { return file_; }
-
-    bool commit(const std::string& output, std::string* error) {
-        const int closed = sf_close(file_);
-        file_ = nullptr;
-        if (closed != 0) {
-            *error = "cannot write '" + output + "': " + sf_error_number(closed);
-            return false;
-        }
-        const int descriptor = fd_;
-        fd_ = -1;
-        if (close(descriptor) != 0) {
-            *error = "cannot write '" + output + "': " + std::strerror(errno);
-            return false;
-        }
-        if (std::rename(path_.c_str(), output.c_str()) != 0) {
-            *error = "cannot write '" + output + "': " + std::strerror(errno);
-            return false;
-        }
-        path_.clear();
-        return true;
-    }
-
-    void discard() {
-        if (file_ != nullptr) {
-            sf_close(file_);
-            file_ = nullptr;
-        }
-        if (fd_ >= 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-        if (!path_.empty()) {
-            std::remove(path_.c_str());
-            path_.clear();
-        }
-    }
-
-  private:
-    std::string path_;
-    int fd_ = -1;
-    SNDFILE* file_ = nullptr;
-};
-
 struct InputFile {
     SNDFILE* file = nullptr;
     SF_INFO info{};
@@ -270,6 +199,16 @@ int run(int argc, char** argv) {
         return 0;
     }
 
+    FileIdentity input;
+    FileIdentity output;
+    if (identifyFile(args.input, STDIN_FILENO, &input) &&
+        identifyFile(args.output, STDOUT_FILENO, &output) && input.device == output.device &&
+        input.inode == output.inode) {
+        std::fprintf(stderr, "tolva-render: INPUT and OUTPUT are the same file ('%s', '%s')\n",
+                     args.input.c_str(), args.output.c_str());
+        return kExitBadInput;
+    }
+
     InputFile in;
     in.file = sf_open(args.input.c_str(), SFM_READ, &in.info);
     if (in.file == nullptr) {
@@ -290,13 +229,17 @@ int run(int argc, char** argv) {
         return kExitFailed;
     }
 
-    SF_INFO outInfo{};
-    outInfo.samplerate = in.info.samplerate;
-    outInfo.channels = channels;
-    outInfo.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    PendingOutput out;
-    if (!out.create(args.output, outInfo, &error)) {
+    RenderOutput out;
+    if (!out.open(args.output, &error)) {
         std::fprintf(stderr, "tolva-render: %s\n", error.c_str());
+        return kExitFailed;
+    }
+    // A frame count libsndfile does not know (a pipe) is left open in the header.
+    const int64_t frames = in.info.frames < SF_COUNT_MAX ? in.info.frames : -1;
+    FloatWavWriter wav(out.fd(), channels, in.info.samplerate, frames);
+    if (!wav.begin(&error)) {
+        std::fprintf(stderr, "tolva-render: cannot write '%s': %s\n", args.output.c_str(),
+                     error.c_str());
         return kExitFailed;
     }
 
@@ -308,15 +251,17 @@ int run(int argc, char** argv) {
     for (size_t c = 0; c < width; ++c) {
         cursors[c] = planes[c].data();
     }
+    uint64_t nonFinite = 0;  // NaN and infinities, rendered as they are
     for (;;) {
-        const sf_count_t frames = readBlock(in.file, interleaved.data(), block, channels);
-        if (frames <= 0) {
+        const sf_count_t got = readBlock(in.file, interleaved.data(), block, channels);
+        if (got <= 0) {
             break;
         }
-        const auto count = static_cast<size_t>(frames);
+        const auto count = static_cast<size_t>(got);
         for (size_t f = 0; f < count; ++f) {
             for (size_t c = 0; c < width; ++c) {
                 planes[c][f] = interleaved[f * width + c];
+                nonFinite += std::isfinite(planes[c][f]) ? 0 : 1;
             }
         }
         if (!renderer.renderCycle(cursors.data(), cursors.data(), static_cast<uint32_t>(count))) {
@@ -328,9 +273,9 @@ int run(int argc, char** argv) {
                 interleaved[f * width + c] = planes[c][f];
             }
         }
-        if (sf_writef_float(out.file(), interleaved.data(), frames) != frames) {
+        if (!wav.write(interleaved.data(), count, &error)) {
             std::fprintf(stderr, "tolva-render: cannot write '%s': %s\n", args.output.c_str(),
-                         sf_strerror(out.file()));
+                         error.c_str());
             return kExitFailed;
         }
     }
@@ -339,9 +284,20 @@ int run(int argc, char** argv) {
                      sf_strerror(in.file));
         return kExitBadInput;
     }
-    if (!out.commit(args.output, &error)) {
+    if (!wav.finish(&error)) {
+        std::fprintf(stderr, "tolva-render: cannot write '%s': %s\n", args.output.c_str(),
+                     error.c_str());
+        return kExitFailed;
+    }
+    if (!out.commit(&error)) {
         std::fprintf(stderr, "tolva-render: %s\n", error.c_str());
         return kExitFailed;
+    }
+    if (nonFinite > 0) {
+        std::fprintf(stderr,
+                     "tolva-render: %llu input samples were not finite numbers (NaN or "
+                     "infinite); they went through the modulator as they were\n",
+                     static_cast<unsigned long long>(nonFinite));
     }
     return 0;
 }

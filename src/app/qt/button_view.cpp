@@ -3,6 +3,7 @@
 #include <QPalette>
 #include <QSignalBlocker>
 
+#include "app/qt/accessible_views.h"
 #include "app/qt/title_tint.h"
 
 namespace tolva {
@@ -17,11 +18,16 @@ QColor toQColor(RgbaColor c) {
 
 ButtonView::ButtonView(ButtonModel& model, QString accessibleName, QWidget* parent)
     : QPushButton(parent), model_(model), fixedAccessibleName_(std::move(accessibleName)) {
+    installAccessibleViews();
     setCheckable(model_.kind() == ButtonModel::Kind::OnOff);
+    // A mouse click leaves the keyboard focus where it was, so Space, M and
+    // B keep their window-wide meaning; Tab still reaches the button.
+    setFocusPolicy(Qt::TabFocus);
     if (!fixedAccessibleName_.isEmpty()) {
         setAccessibleName(fixedAccessibleName_);
     }
-    // clicked is sent for user clicks only, never for setChecked from code.
+    // clicked is sent for user clicks only (mouse, Space, click() from a
+    // window key or an accessible action), never for setChecked from code.
     connect(this, &QAbstractButton::clicked, this, [this] {
         model_.userClick();
         refresh();

@@ -9,9 +9,11 @@
 namespace tolva {
 
 // A push or on/off button over a ButtonModel. A click (mouse, Space on the
-// focused button, or a window shortcut through click()) goes to the model,
-// which flips an on/off state and sends the action once. A coloured title
-// tints the button (see title_tint.h); the text is always the model's.
+// focused button, a window shortcut or an accessible Press or Toggle, all
+// through click()) goes to the model, which flips an on/off state and sends
+// the action once. Tab gives the button the focus, a mouse click does not. A
+// coloured title tints the button (see title_tint.h); the text is always the
+// model's.
 class ButtonView : public QPushButton, public ModelView {
   public:
     // accessibleName empty: screen readers read the title, which follows the model.

@@ -1,14 +1,17 @@
 #include "app/qt/level_meter_view.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <cmath>
+
+#include "app/qt/accessible_views.h"
 
 namespace tolva {
 
 LevelMeterView::LevelMeterView(LevelIndicatorModel& model, QWidget* parent)
     : QWidget(parent), model_(model), cells_(static_cast<int>(std::lround(model.maxValue()))) {
+    installAccessibleViews();
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    setAccessibleDescription(QStringLiteral("0 of %1").arg(cells_));
     refresh();
 }
 
@@ -27,8 +30,9 @@ void LevelMeterView::refresh() {
     lit = lit < 0 ? 0 : (lit > cells_ ? cells_ : lit);
     if (lit != lit_) {
         lit_ = lit;
-        setAccessibleDescription(QStringLiteral("%1 of %2").arg(lit_).arg(cells_));
         update();
+        QAccessibleValueChangeEvent changed(this, lit_);
+        QAccessible::updateAccessibility(&changed);
     }
 }
 

@@ -8,7 +8,8 @@
 namespace tolva {
 
 // The discrete level meter: one cell per step, green at the bottom of the
-// scale to red at the top; level k lights the first k cells.
+// scale to red at the top; level k lights the first k cells. Screen readers
+// read the cells lit as the meter's value.
 class LevelMeterView : public QWidget, public ModelView {
   public:
     explicit LevelMeterView(LevelIndicatorModel& model, QWidget* parent = nullptr);

@@ -16,6 +16,7 @@
 #include "app/qt/slider_view.h"
 #include "app/qt/stepper_view.h"
 #include "app/qt/text_field_view.h"
+#include "frequency/pitch_scales.h"
 
 namespace tolva {
 namespace {
@@ -74,9 +75,21 @@ QWidget* MainWindow::buildPanel() {
     auto* frequencySlider = track(new SliderView(panel_.frequencySlider, Qt::Horizontal),
                                   "frequencySlider", tr("Carrier frequency"));
     frequencySlider->setAccessibleName(tr("Frequency"));
+    // The slider's reading in Hz (for A = 440, before the octave), on either scale.
+    const auto logScale = [this] { return panel_.linlogButton.state() == 1; };
+    frequencySlider->setUnit({[this, logScale](double s) {
+                                  const SliderModel& m = panel_.frequencySlider;
+                                  return logScale() ? logfreq(s, m.minValue(), m.maxValue()) : s;
+                              },
+                              [this, logScale](double hz) {
+                                  const SliderModel& m = panel_.frequencySlider;
+                                  return logScale() ? logval(hz, m.minValue(), m.maxValue()) : hz;
+                              },
+                              QStringLiteral(" Hz"), 1});
+    // No accessible name: a screen reader reads the frequency itself, and
+    // hears it change (the tool tip tells what it is).
     auto* frequencyText = track(new TextFieldView(panel_.frequencyTextField), "frequencyTextField",
                                 tr("Carrier frequency in Hz"));
-    frequencyText->setAccessibleName(tr("Frequency readout"));
     frequencyText->setMinimumWidth(frequencyText->fontMetrics().horizontalAdvance("00000.0 Hz") +
                                    12);
     auto* segCtrlMult = track(
@@ -96,6 +109,7 @@ QWidget* MainWindow::buildPanel() {
                                 tr("Reference pitch of A4, 435 to 445 Hz"));
     tuningStepper->setSuffix(QStringLiteral(" Hz"));
     tuningStepper->setAccessibleName(tr("Tuning"));
+    tuningStepper->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* sourceButton = track(new ButtonView(panel_.sourceButton), "sourceButton",
                                tr("Let MIDI notes drive the carrier frequency"));
     auto* midiPopupButton = track(new PopUpButtonView(panel_.midiPopupButton), "midiPopupButton",
@@ -106,6 +120,8 @@ QWidget* MainWindow::buildPanel() {
                               tr("Modulation depth: dry input at the left, fully modulated at "
                                  "the right"));
     depthSlider->setAccessibleName(tr("Depth"));
+    depthSlider->setUnit({[](double d) { return d * 100.0; },
+                          [](double percent) { return percent / 100.0; }, QStringLiteral(" %"), 1});
     auto* segCtrlCarrWave =
         track(new SegmentedControlView(panel_.segCtrlCarrWave,
                                        {tr("Self"), tr("Sine"), tr("Triangle"), tr("Ramp")}),

@@ -6,6 +6,8 @@ namespace tolva {
 
 PopUpButtonView::PopUpButtonView(PopUpButtonModel& model, QWidget* parent)
     : QComboBox(parent), model_(model) {
+    // As a button: a mouse choice leaves the keyboard focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     for (const PopUpButtonModel::Item& item : model_.items()) {
         if (item.separator) {
             insertSeparator(count());

@@ -4,11 +4,14 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include "app/qt/accessible_views.h"
+
 namespace tolva {
 
 SegmentedControlView::SegmentedControlView(SegmentedControlModel& model, const QStringList& labels,
                                            QWidget* parent)
     : QWidget(parent), model_(model) {
+    installAccessibleViews();
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -19,11 +22,11 @@ SegmentedControlView::SegmentedControlView(SegmentedControlModel& model, const Q
         button->setCheckable(true);
         button->setText(index < labels.size() ? labels[index] : QString::number(index));
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        button->setFocusPolicy(Qt::StrongFocus);
         row->addWidget(button);
         group_.addButton(button, index);
     }
-    // idClicked is sent for user clicks only.
+    // idClicked is sent for user clicks only (mouse, Space, arrow keys, an
+    // accessible Press or Toggle).
     connect(&group_, &QButtonGroup::idClicked, this, [this](int id) {
         model_.userSelect(id);
         refresh();
@@ -44,6 +47,13 @@ void SegmentedControlView::refresh() {
         group_.setExclusive(false);
         checked->setChecked(false);
         group_.setExclusive(true);
+    }
+    // Tab stops once, at the selected segment (the first when none is);
+    // the arrow keys move between segments, and a mouse click takes no focus.
+    const int tabStop =
+        group_.button(static_cast<int>(selected)) != nullptr ? static_cast<int>(selected) : 0;
+    for (QAbstractButton* button : group_.buttons()) {
+        button->setFocusPolicy(group_.id(button) == tabStop ? Qt::TabFocus : Qt::NoFocus);
     }
 }
 

@@ -10,7 +10,8 @@
 namespace tolva {
 
 // A row of exclusive buttons over a SegmentedControlModel; button i is
-// segment i. A click selects the segment and sends the action once.
+// segment i. A click selects the segment and sends the action once. Tab
+// lands on the selected segment and the arrow keys choose another.
 class SegmentedControlView : public QWidget, public ModelView {
   public:
     SegmentedControlView(SegmentedControlModel& model, const QStringList& labels,

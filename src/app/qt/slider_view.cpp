@@ -3,6 +3,8 @@
 #include <QSignalBlocker>
 #include <cmath>
 
+#include "app/qt/accessible_views.h"
+
 namespace tolva {
 
 SliderView::SliderView(SliderModel& model, Qt::Orientation orientation, QWidget* parent)
@@ -10,6 +12,7 @@ SliderView::SliderView(SliderModel& model, Qt::Orientation orientation, QWidget*
     setRange(0, kSteps);
     setSingleStep(kSteps / 200);
     setPageStep(kSteps / 20);
+    installAccessibleViews();
     // actionTriggered is sent for user gestures only (drag, click on the
     // groove, keys, wheel), never for setValue from code.
     connect(this, &QAbstractSlider::actionTriggered, this,
@@ -31,6 +34,19 @@ int SliderView::positionOf(double value) const {
     }
     const double p = std::round((value - lo) / (hi - lo) * kSteps);
     return p < 0.0 ? 0 : (p > kSteps ? kSteps : static_cast<int>(p));
+}
+
+double SliderView::inUnit(double modelValue) const {
+    return unit_.fromModel ? unit_.fromModel(modelValue) : modelValue;
+}
+
+void SliderView::userSetUnitValue(double value) {
+    const double target = unit_.toModel && std::isfinite(value) ? unit_.toModel(value) : value;
+    if (!std::isfinite(target)) {
+        return;
+    }
+    model_.userMove(target);
+    refresh();
 }
 
 void SliderView::userAction(int) {

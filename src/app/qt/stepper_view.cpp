@@ -1,5 +1,6 @@
 #include "app/qt/stepper_view.h"
 
+#include <QKeyEvent>
 #include <QSignalBlocker>
 
 namespace tolva {
@@ -11,7 +12,13 @@ StepperView::StepperView(StepperModel& model, int decimals, QWidget* parent)
     setSingleStep(model_.increment());
     setKeyboardTracking(false);
     setAccelerated(false);
-    connect(this, &QAbstractSpinBox::editingFinished, this, [this] { userEntered(); });
+    // Qt's accessible spin box reads its step from this property.
+    setProperty("stepSize", model_.increment());
+    // Without keyboard tracking, valueChanged comes for a typed value when
+    // editing finishes, and for a value set through assistive technology;
+    // from code (refresh) it is blocked. Steps come through stepBy.
+    connect(this, &QDoubleSpinBox::valueChanged, this,
+            [this](double value) { userEntered(value); });
     refresh();
 }
 
@@ -20,13 +27,20 @@ void StepperView::stepBy(int steps) {
     refresh();
 }
 
-void StepperView::userEntered() {
-    // editingFinished also comes when the box merely loses focus.
-    interpretText();
-    if (value() != model_.doubleValue()) {
-        model_.userSetValue(value());
+void StepperView::userEntered(double value) {
+    if (value != model_.doubleValue()) {
+        model_.userSetValue(value);
     }
     refresh();
+}
+
+void StepperView::keyPressEvent(QKeyEvent* event) {
+    // No tuning holds a space: Space goes on to the window (Play/Stop).
+    if (event->key() == Qt::Key_Space) {
+        event->ignore();
+        return;
+    }
+    QDoubleSpinBox::keyPressEvent(event);
 }
 
 void StepperView::refresh() {

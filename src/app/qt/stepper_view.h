@@ -9,7 +9,8 @@ namespace tolva {
 
 // A spin box over a StepperModel. Each step (arrow click, Up/Down,
 // Page Up/Down, wheel) moves the model by its increment and sends the action
-// once; a typed value is taken when editing finishes. The range clamps both.
+// once; a typed value, or one set through assistive technology, is taken
+// once when editing finishes. The range clamps both. Space is not taken.
 class StepperView : public QDoubleSpinBox, public ModelView {
   public:
     StepperView(StepperModel& model, int decimals, QWidget* parent = nullptr);
@@ -19,8 +20,11 @@ class StepperView : public QDoubleSpinBox, public ModelView {
     void refresh() override;
     void stepBy(int steps) override;
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
-    void userEntered();
+    void userEntered(double value);
 
     StepperModel& model_;
 };
