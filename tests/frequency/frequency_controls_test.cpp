@@ -27,8 +27,18 @@ struct PanelCase {
     int64_t segment;
 };
 
-void range(PlayedModulator& m, double min, double max) {
+using P = PlayedModulator;
+void range(P& m, double min, double max) {
     m.panel.frequencySlider.setRange(min, max);
+}
+void octave(P& m, int64_t segment) {
+    m.panel.segCtrlMult.userSelect(segment);
+}
+void slide(P& m, double value) {
+    m.panel.frequencySlider.userMove(value);
+}
+void tune(P& m, double a) {
+    m.panel.tuningStepper.userSetValue(a);
 }
 
 void at(PlayedModulator& m, double hz, int64_t segment) {
@@ -39,55 +49,39 @@ void at(PlayedModulator& m, double hz, int64_t segment) {
 }
 
 TEST(FrequencyControls, GesturesSetTheCarrierTheOctaveAndTheSlider) {
+    // clang-format off
     const PanelCase cases[] = {
-        {"x2 then 300", false,
-         [](auto& m) { m.panel.segCtrlMult.userSelect(3), m.panel.frequencySlider.userMove(300); },
-         600, 2, 300, 440, 3},
-        {"A 445, x2, then 300", false,
-         [](auto& m) {
-             m.panel.tuningStepper.userSetValue(445), m.panel.segCtrlMult.userSelect(3);
-             m.panel.frequencySlider.userMove(300);
-         },
+        {"x2 then 300", false, [](P& m) { octave(m, 3), slide(m, 300); }, 600, 2, 300, 440, 3},
+        {"A 445, x2, then 300", false, [](P& m) { tune(m, 445), octave(m, 3), slide(m, 300); },
          606.8181818181819, 2, 300, 445, 3},
-        {"an unset A is repaired", false,
-         [](auto& m) { A.store(450), m.panel.frequencySlider.userMove(300); }, 300, 1, 300, 440, 2},
+        {"an unset A is repaired", false, [](P& m) { A.store(450), slide(m, 300); },
+         300, 1, 300, 440, 2},
         {"the log scale keeps the frequency", false,
-         [](auto& m) { m.panel.frequencySlider.userMove(300), m.panel.linlogButton.userClick(); },
+         [](P& m) { slide(m, 300), m.panel.linlogButton.userClick(); },
          300, 1, logval(300, 55, 1760), 440, 2},
-        {"tuning while running", true, [](auto& m) { m.panel.tuningStepper.userSetValue(442); },
-         442, 1, 440, 442, 2},
-        {"tuning while stopped", false, [](auto& m) { m.panel.tuningStepper.userSetValue(442); },
-         442, 1, 440, 442, 2},
-        {"centre on the log scale", true,
-         [](auto& m) {
-             m.panel.linlogButton.userClick(), m.panel.frequencySlider.userMove(1500);
-             m.panel.centerButton.userClick();
-         },
+        {"tuning while running", true, [](P& m) { tune(m, 442); }, 442, 1, 440, 442, 2},
+        {"tuning while stopped", false, [](P& m) { tune(m, 442); }, 442, 1, 440, 442, 2},
+        {"centre on the log scale", true, [](P& m) {
+             m.panel.linlogButton.userClick(), slide(m, 1500), m.panel.centerButton.userClick(); },
          440, 2, 737, 440, 3},
-        {"centre on the linear scale", true,
-         [](auto& m) {
-             m.panel.segCtrlMult.userSelect(4), m.panel.frequencySlider.userMove(900);
-             m.panel.centerButton.userClick();
-         },
+        {"centre on the linear scale", true, [](P& m) {
+             octave(m, 4), slide(m, 900), m.panel.centerButton.userClick(); },
          440, 1, 440, 440, 2},
         {"a sharp A at the top steps one octave further", false,
-         [](auto& m) {
-             m.panel.tuningStepper.userSetValue(445), m.panel.frequencySlider.userMove(1760);
-             m.panel.segCtrlMult.userSelect(3);
-         },
-         3560, 4, 880, 445, 4},
-        {"one octave up", false, [](auto& m) { range(m, 100, 1000), at(m, 1500, 2); }, 1500, 2, 750,
-         440, 3},
-        {"one octave down", false, [](auto& m) { range(m, 100, 1000), at(m, 80, 2); }, 80, 0.5, 160,
-         440, 1},
-        {"one octave only", false, [](auto& m) { range(m, 100, 1000), at(m, 3000, 2); }, 3000, 2,
-         1000, 440, 3},
-        {"down to x1/4", false, [](auto& m) { at(m, 20, 1); }, 20, 0.25, 80, 440, 0},
-        {"never below x1/4", false, [](auto& m) { at(m, 10, 0); }, 10, 0.25, 55, 440, 0},
-        {"never above x4", false, [](auto& m) { at(m, 10000, 4); }, 10000, 4, 1760, 440, 4},
+         [](P& m) { tune(m, 445), slide(m, 1760), octave(m, 3); }, 3560, 4, 880, 445, 4},
+        {"one octave up", false, [](P& m) { range(m, 100, 1000), at(m, 1500, 2); },
+         1500, 2, 750, 440, 3},
+        {"one octave down", false, [](P& m) { range(m, 100, 1000), at(m, 80, 2); },
+         80, 0.5, 160, 440, 1},
+        {"one octave only", false, [](P& m) { range(m, 100, 1000), at(m, 3000, 2); },
+         3000, 2, 1000, 440, 3},
+        {"down to x1/4", false, [](P& m) { at(m, 20, 1); }, 20, 0.25, 80, 440, 0},
+        {"never below x1/4", false, [](P& m) { at(m, 10, 0); }, 10, 0.25, 55, 440, 0},
+        {"never above x4", false, [](P& m) { at(m, 10000, 4); }, 10000, 4, 1760, 440, 4},
         {"the log scale never steps", false,
-         [](auto& m) { m.panel.linlogButton.userClick(), at(m, 3000, 2); }, 3000, 1, 1760, 440, 2},
+         [](P& m) { m.panel.linlogButton.userClick(), at(m, 3000, 2); }, 3000, 1, 1760, 440, 2},
     };
+    // clang-format on
     for (const PanelCase& k : cases) {
         PlayedModulator m;
         if (k.running) {

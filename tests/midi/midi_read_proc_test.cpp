@@ -44,6 +44,18 @@ Bytes sysEx(size_t dataBytes, bool start, bool end) {
     return b;
 }
 
+Bytes on(uint8_t note) {
+    return {0x90, note, 1};
+}
+
+std::vector<Bytes> keys(uint8_t first, uint8_t last) {
+    std::vector<Bytes> packets;
+    for (uint8_t k = first; k <= last; ++k) {
+        packets.push_back(on(k));
+    }
+    return packets;
+}
+
 struct Stream {
     const char* what;
     std::vector<Bytes> packets;
@@ -57,29 +69,21 @@ struct Stream {
 };
 
 TEST(MidiReadProc, ByteSequencesBecomeTheNotesAndValuesTheModulatorPlays) {
+    // clang-format off
     const Stream streams[] = {
         {"three packets", {{0x90, 60, 100}, {0x90, 64, 90}, {0x80, 60, 0}}, {64}, 64},
-        {"newest held key drives",
-         {{0x90, 60, 1}, {0x90, 64, 1}, {0x90, 67, 1}, {0x80, 64, 0}},
-         {60, 67},
-         67},
-        {"release falls back", {{0x90, 60, 1}, {0x90, 64, 1}, {0x80, 64, 0}}, {60}, 60},
-        {"last release keeps its note", {{0x90, 60, 1}, {0x80, 60, 0}}, {}, 60},
-        {"velocity 0 releases", {{0x90, 60, 1}, {0x90, 60, 0}}, {}, 60},
-        {"release of a key not held", {{0x90, 60, 1}, {0x90, 64, 1}, {0x80, 62, 0}}, {60, 64}, 64},
+        {"newest held key drives", {on(60), on(64), on(67), {0x80, 64, 0}}, {60, 67}, 67},
+        {"release falls back", {on(60), on(64), {0x80, 64, 0}}, {60}, 60},
+        {"last release keeps its note", {on(60), {0x80, 60, 0}}, {}, 60},
+        {"velocity 0 releases", {on(60), {0x90, 60, 0}}, {}, 60},
+        {"release of a key not held", {on(60), on(64), {0x80, 62, 0}}, {60, 64}, 64},
         {"release with nothing held", {{0x80, 60, 0}}, {}, 69},
-        {"key held twice loses its oldest copy",
-         {{0x90, 60, 1}, {0x90, 64, 1}, {0x90, 60, 1}, {0x80, 60, 0}},
-         {64, 60},
-         60},
+        {"a key held twice", {on(60), on(64), on(60), {0x80, 60, 0}}, {64, 60}, 60},
         {"a chord in one packet", {{0x90, 60, 1, 0x90, 64, 1, 0x90, 67, 1}}, {60, 64, 67}, 67},
         {"running status", {{0x90, 0x37, 0x40, 0x35, 0x00, 0x39, 0x40}}, {0x37, 0x39}, 0x39},
         {"clock bytes anywhere", {{0xF8}, {0x90, 0xF8, 60, 0xFE, 1}, {0xF8}}, {60}, 60},
         {"sysex, then a note", {{0xF0, 1, 2, 0xF7, 0x90, 60, 1}}, {60}, 60},
-        {"sysex over three packets",
-         {sysEx(65534, true, false), sysEx(4466, false, true), {0x90, 60, 1}},
-         {60},
-         60},
+        {"sysex, split", {sysEx(65534, true, false), sysEx(4466, false, true), on(60)}, {60}, 60},
         {"stray data", {{60, 100}, {}}, {}, 69},
         {"cut short", {{0x90, 60}}, {}, 69},
         {"cut short by a status", {{0x90, 60, 0xB0, 1, 127}}, {}, 69, 1.0},
@@ -89,45 +93,18 @@ TEST(MidiReadProc, ByteSequencesBecomeTheNotesAndValuesTheModulatorPlays) {
         {"pedal", {{0xB0, 11, 0}}, {}, 69, -1, 1.0},
         {"pedal centre", {{0xB0, 11, 64}}, {}, 69, -1, 2.5118110236220472},
         {"pedal full", {{0xB0, 11, 127}}, {}, 69, -1, 4.0},
-        {"other controllers, pressure, programs",
-         {{0xB0, 7, 1}, {0xA0, 60, 1}, {0xC0, 5}, {0xD0, 1}},
-         {},
-         69},
+        {"other messages", {{0xB0, 7, 1}, {0xA0, 60, 1}, {0xC0, 5}, {0xD0, 1}}, {}, 69},
         {"bend centre", {{0xE0, 0, 64}}, {}, 69, -1, -1, 0.0},
         {"bend down", {{0xE0, 0, 0}}, {}, 69, -1, -1, -1.0},
         {"bend up", {{0xE0, 127, 127}}, {}, 69, -1, -1, 0.9998779296875},
         {"bend one step", {{0xE0, 1, 64}}, {}, 69, -1, -1, 0.0001220703125},
-        {"seventeen keys let the oldest go",
-         {{0x90, 40, 1},
-          {0x90, 41, 1},
-          {0x90, 42, 1},
-          {0x90, 43, 1},
-          {0x90, 44, 1},
-          {0x90, 45, 1},
-          {0x90, 46, 1},
-          {0x90, 47, 1},
-          {0x90, 48, 1},
-          {0x90, 49, 1},
-          {0x90, 50, 1},
-          {0x90, 51, 1},
-          {0x90, 52, 1},
-          {0x90, 53, 1},
-          {0x90, 54, 1},
-          {0x90, 55, 1},
-          {0x90, 56, 1}},
-         {41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56},
-         56},
-        {"channel 4 only",
-         {{0x93, 60, 1}, {0x94, 64, 1}, {0xE0, 0, 0}, {0xB4, 1, 1}},
-         {60},
-         60,
-         -1,
-         -1,
-         0.0,
-         3,
-         true},
-        {"no channel", {{0x90, 60, 1}, {0xBF, 1, 1}}, {}, 69, -1, -1, 0.0, 255, true},
+        {"17 keys", keys(40, 56),
+         {41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56}, 56},
+        {"channel 4", {{0x93, 60, 1}, {0x94, 64, 1}, {0xE0, 0, 0}, {0xB4, 1, 1}}, {60}, 60,
+         -1, -1, 0, 3, true},
+        {"no channel", {on(60), {0xBF, 1, 1}}, {}, 69, -1, -1, 0.0, 255, true},
     };
+    // clang-format on
     for (const Stream& s : streams) {
         resetModulatorGlobals();
         omni.store(s.omniOff ? 0 : 1);
