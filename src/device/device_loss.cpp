@@ -1,0 +1,24 @@
+#include "device/device_loss.h"
+
+#include "platform/log/system_log.h"
+#include "platform/ui/alert.h"
+
+namespace tolva {
+
+bool stopAfterDeviceLoss(RingModulatorViewController& controller) {
+    AudioUnit unit = controller.toneUnit.load(std::memory_order_acquire);
+    UInt32 alive = 1;
+    UInt32 size = sizeof(alive);
+    if (unit == nullptr || controller.playButton == nullptr ||
+        AudioUnitGetProperty(unit, kAudioDevicePropertyDeviceIsAlive, kAudioUnitScope_Global, 0,
+                             &alive, &size) != noErr ||
+        alive != 0) {
+        return false;
+    }
+    systemLog("Audio device lost while playing; stopped\n");
+    controller.stop();
+    runNotice(kDeviceLostTitle, kDeviceLostMessage);
+    return true;
+}
+
+}  // namespace tolva
