@@ -54,7 +54,8 @@ struct JackTestServer {
     // Starts the server (again after kill) with a fresh card; false if no
     // client can connect.
     bool start();
-    // The server dies at once, as a crash would; false for a running one.
+    // The server goes away at once (PipeWire's daemon is killed, jackd told to
+    // end); false for a running one.
     bool kill();
     bool pipeWire() const { return kind != "jackd"; }
     void end();
@@ -62,7 +63,6 @@ struct JackTestServer {
     const unsigned period;
     const std::string kind, name, state;
     pid_t pid = -1;
-    bool killed = false;
     std::unique_ptr<ProbeClient> mic, speakers, keys;
 };
 
