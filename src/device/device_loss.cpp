@@ -7,12 +7,8 @@ namespace tolva {
 
 bool stopAfterDeviceLoss(RingModulatorViewController& controller) {
     AudioUnit unit = controller.toneUnit.load(std::memory_order_acquire);
-    UInt32 alive = 1;
-    UInt32 size = sizeof(alive);
     if (unit == nullptr || controller.playButton == nullptr ||
-        AudioUnitGetProperty(unit, kAudioDevicePropertyDeviceIsAlive, kAudioUnitScope_Global, 0,
-                             &alive, &size) != noErr ||
-        alive != 0) {
+        AudioUnitUInt32Property(unit, kAudioDevicePropertyDeviceIsAlive, 1) != 0) {
         return false;
     }
     systemLog("Audio device lost while playing; stopped\n");

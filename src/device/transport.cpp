@@ -28,17 +28,6 @@ bool isOn(const ButtonModel* button) {
     return button != nullptr && button->state() == 1;
 }
 
-// A UInt32 property of the unit; `otherwise` when the unit does not say.
-UInt32 unitProperty(AudioUnit unit, AudioUnitPropertyID id, UInt32 otherwise) {
-    UInt32 value = otherwise;
-    UInt32 size = sizeof(value);
-    if (unit == nullptr ||
-        AudioUnitGetProperty(unit, id, kAudioUnitScope_Global, 0, &value, &size) != noErr) {
-        return otherwise;
-    }
-    return value;
-}
-
 // A render cycle outlived the device's stop and may still run: the unit and
 // the tables it renders with are kept for good rather than freed under it.
 void keepForStalledCycle(AudioUnit unit, float* trif, float* ramf) {
@@ -79,7 +68,7 @@ bool RingModulatorViewController::waitForFadeOut() {
     const auto bound =
         kFadeOutGrace + std::chrono::microseconds(static_cast<int64_t>(1e6 * cyclesSeconds));
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    if (unitProperty(unit, kAudioDevicePropertyDeviceIsAlive, 1) == 0) {
+    if (AudioUnitUInt32Property(unit, kAudioDevicePropertyDeviceIsAlive, 1) == 0) {
         return false;  // its server has gone: no cycle will come
     }
     while (state.load(std::memory_order_acquire) != StateSilent) {
@@ -132,7 +121,8 @@ void RingModulatorViewController::togglePlay(ButtonModel* sender) {
     waitForFadeOut();
     AudioOutputUnitStop(unit);
     updateLevel(0.0f);
-    const bool cycleStillRunning = unitProperty(unit, kAudioOutputUnitProperty_IsRunning, 0) != 0;
+    const bool cycleStillRunning =
+        AudioUnitUInt32Property(unit, kAudioOutputUnitProperty_IsRunning, 0) != 0;
     if (!cycleStillRunning) {
         AudioUnitUninitialize(unit);
         AudioComponentInstanceDispose(unit);

@@ -185,6 +185,17 @@ OSStatus AudioOutputUnitStop(AudioUnit inUnit);
 OSStatus AudioUnitUninitialize(AudioUnit inUnit);
 // [UI] Stops the unit if it still runs, closes the device and frees the instance.
 OSStatus AudioComponentInstanceDispose(AudioComponentInstance inInstance);
+// [UI] A UInt32 property of the unit (global scope); `otherwise` when the unit
+// does not say.
+inline UInt32 AudioUnitUInt32Property(AudioUnit inUnit, AudioUnitPropertyID inID,
+                                      UInt32 otherwise) {
+    UInt32 value = otherwise;
+    UInt32 size = sizeof(value);
+    return inUnit != nullptr && AudioUnitGetProperty(inUnit, inID, kAudioUnitScope_Global, 0,
+                                                     &value, &size) == noErr
+               ? value
+               : otherwise;
+}
 // [render] Pulls this cycle's input from bus 1 into the first buffer of ioData.
 OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags* ioActionFlags,
                          const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
