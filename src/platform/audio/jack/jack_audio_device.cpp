@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -285,8 +286,13 @@ OSStatus JackAudioDevice::start(AudioCycleHost& host) {
     // Only now does the render callback run: its first cycle, the fade-in,
     // is one the speakers hear. The server's graph changes at a cycle's start,
     // and the callback counted next may belong to a cycle that started before
-    // the connections; the one after it cannot. Until then the ports play silence.
-    client_->firstTick.store(client_->ticks.load(std::memory_order_seq_cst) + 2,
+    // the connections; the one after it cannot. PipeWire may take some
+    // milliseconds more to bring a new link into its graph, so the first cycle
+    // is also 10 ms on. Until then the ports play silence.
+    const jack_nframes_t period =
+        std::max<jack_nframes_t>(jack_get_buffer_size(client_->handle), 1);
+    const auto settle = static_cast<uint32_t>(client_->rate.load() / 100.0 / period) + 1;
+    client_->firstTick.store(client_->ticks.load(std::memory_order_seq_cst) + std::max(settle, 2u),
                              std::memory_order_seq_cst);
     client_->running.store(true, std::memory_order_seq_cst);
     return noErr;
