@@ -20,14 +20,17 @@ bool printable(unsigned char c) {
     return c >= 0x20 && c <= 0x7E;
 }
 
-[[noreturn]] void reportAndExit(OSStatus error, const char* operation) {
+[[noreturn]] void reportAndExit(OSStatus error, const char* operation, const char* advice) {
     char code[kStatusCodeTextSize];
     formatStatusCode(error, code);
     std::fprintf(stderr, "Error: %s (%s)\n", operation, code);
+    if (advice != nullptr) {
+        std::fprintf(stderr, "%s\n", advice);
+    }
     std::fflush(stderr);
     char message[kAlertMessageSize];
     formatAlertMessage(operation, code, message);
-    runCriticalAlert(kHardwareErrorAlertTitle, message, "OK");
+    runCriticalAlert(kHardwareErrorAlertTitle, message, "OK", advice != nullptr ? advice : "");
     std::fflush(nullptr);
     // Nothing is released first: the device threads may still be running, so
     // no static destructor may run under them.
@@ -58,6 +61,10 @@ void formatAlertMessage(const char* operation, const char* code,
 }
 
 void CheckError(OSStatus error, const char* operation) {
+    CheckError(error, operation, nullptr);
+}
+
+void CheckError(OSStatus error, const char* operation, const char* advice) {
     if (error == noErr) {
         return;
     }
@@ -70,7 +77,7 @@ void CheckError(OSStatus error, const char* operation) {
         }
         return;
     }
-    reportAndExit(error, operation);
+    reportAndExit(error, operation, advice);
 }
 
 RenderThreadScope::RenderThreadScope() TOLVA_NONBLOCKING : outer_(tRenderThread) {
@@ -90,7 +97,7 @@ void reportPendingFatalError() {
         return;
     }
     reportAndExit(gPendingStatus.load(std::memory_order_relaxed),
-                  gPendingOperation.load(std::memory_order_relaxed));
+                  gPendingOperation.load(std::memory_order_relaxed), nullptr);
 }
 
 }  // namespace tolva

@@ -22,6 +22,10 @@ inline constexpr const char* kHardwareErrorAlertTitle = "Tolva: Hardware Error:"
 // Not marked nonblocking: its UI-thread path writes and exits, and its
 // render-thread path only stores atomics.
 void CheckError(OSStatus error, const char* operation);
+// [UI, render] The same, with a line of advice (what the user can do) that
+// follows the standard-error line and is the alert's informative text. A
+// failure recorded on the render thread is reported without it.
+void CheckError(OSStatus error, const char* operation, const char* advice);
 
 // [any] The code text of a status: a four-character code between apostrophes,
 // or else its decimal value.

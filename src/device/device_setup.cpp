@@ -15,6 +15,26 @@ namespace {
 constexpr double kLowestRate = 1.0;
 constexpr double kHighestRate = 1536000.0;
 
+// What a user without a device can do.
+constexpr const char* kNoDeviceAdvice =
+    "Start a JACK server (jackd, or PipeWire's JACK) or check ALSA's default device, "
+    "then launch Tolva again.";
+
+// [device thread] The device's rate changed under the running unit: the
+// carrier keeps the frequency shown. The tables keep their entries (a lookup
+// takes the phase's place in the period, whatever the table's length).
+void followDeviceRate(void* controller, AudioUnit unit, AudioUnitPropertyID, AudioUnitScope,
+                      AudioUnitElement) {
+    double rate = 0.0;
+    UInt32 size = sizeof(rate);
+    if (AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, 0, &rate,
+                             &size) == noErr &&
+        rate >= kLowestRate && kHighestRate >= rate) {
+        R.store(rate);
+        static_cast<RingModulatorViewController*>(controller)->TWO_PI_NORM.store(kTwoPi / rate);
+    }
+}
+
 }  // namespace
 
 void RingModulatorViewController::createToneUnit() {
@@ -27,7 +47,8 @@ void RingModulatorViewController::createToneUnit() {
     AudioComponent component = AudioComponentFindNext(nullptr, &description);
 
     AudioComponentInstance unit = nullptr;
-    CheckError(AudioComponentInstanceNew(component, &unit), "Couldn't get audio unit instance");
+    CheckError(AudioComponentInstanceNew(component, &unit), "Couldn't get audio unit instance",
+               kNoDeviceAdvice);
     toneUnit.store(unit, std::memory_order_release);
 
     const UInt32 enable = 1;
@@ -56,6 +77,7 @@ void RingModulatorViewController::createToneUnit() {
     CheckError(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback,
                                     kAudioUnitScope_Input, 0, &callback, sizeof(callback)),
                "Error setting callback: ");
+    AudioUnitAddPropertyListener(unit, kAudioUnitProperty_SampleRate, &followDeviceRate, this);
 
     streamFormat = monoFloatStreamFormat(R.load());
 

@@ -6,11 +6,13 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include "device/check_error.h"
 #include "engine/ring_modulator_view_controller.h"
 #include "midi/source_button_colors.h"
 #include "platform/log/system_log.h"
+#include "platform/midi/midi_services.h"
 
 namespace tolva {
 namespace {
@@ -24,6 +26,20 @@ constexpr double kLongestCyclesWaitSeconds = 1.0;
 
 bool isOn(const ButtonModel* button) {
     return button != nullptr && button->state() == 1;
+}
+
+// A render cycle outlived the device's stop and may still run: the unit and
+// the tables it renders with are kept for good rather than freed under it.
+void keepForStalledCycle(AudioUnit unit, float* trif, float* ramf) {
+    struct Kept {
+        AudioUnit unit;
+        float* trif;
+        float* ramf;
+    };
+    static auto* const kept = new std::vector<Kept>;  // never freed, never destroyed
+    kept->push_back({unit, trif, ramf});
+    std::fprintf(stderr, "Tolva: a render cycle did not finish; its device and tables are kept\n");
+    systemLog("Render cycle still running at Stop; device and tables kept\n");
 }
 
 void colourTitle(ButtonModel* button, RgbaColor color) {
@@ -52,6 +68,9 @@ bool RingModulatorViewController::waitForFadeOut() {
     const auto bound =
         kFadeOutGrace + std::chrono::microseconds(static_cast<int64_t>(1e6 * cyclesSeconds));
     const auto deadline = std::chrono::steady_clock::now() + bound;
+    if (AudioUnitUInt32Property(unit, kAudioDevicePropertyDeviceIsAlive, 1) == 0) {
+        return false;  // its server has gone: no cycle will come
+    }
     while (state.load(std::memory_order_acquire) != StateSilent) {
         reportPendingFatalError();  // a failed pull stops the cycles for good
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -67,7 +86,8 @@ bool RingModulatorViewController::waitForFadeOut() {
 void RingModulatorViewController::togglePlay(ButtonModel* sender) {
     if (toneUnit.load(std::memory_order_acquire) == nullptr) {
         createToneUnit();
-        if (midi.load() == 0) {
+        // Once per process, and again when the MIDI server has gone away.
+        if (midi.load() == 0 || MIDIClientLost(midiclient)) {
             createMIDI();
             midi.store(1);
         }
@@ -101,14 +121,22 @@ void RingModulatorViewController::togglePlay(ButtonModel* sender) {
     waitForFadeOut();
     AudioOutputUnitStop(unit);
     updateLevel(0.0f);
-    AudioUnitUninitialize(unit);
-    AudioComponentInstanceDispose(unit);
+    const bool cycleStillRunning =
+        AudioUnitUInt32Property(unit, kAudioOutputUnitProperty_IsRunning, 0) != 0;
+    if (!cycleStillRunning) {
+        AudioUnitUninitialize(unit);
+        AudioComponentInstanceDispose(unit);
+    }
     if (midif.load() != 0) {
         colourTitle(sourceButton, MidiArmedColor);
     }
     toneUnit.store(nullptr, std::memory_order_release);
-    delete[] Trif.exchange(nullptr);
-    delete[] Ramf.exchange(nullptr);
+    if (cycleStillRunning) {
+        keepForStalledCycle(unit, Trif.exchange(nullptr), Ramf.exchange(nullptr));
+    } else {
+        delete[] Trif.exchange(nullptr);
+        delete[] Ramf.exchange(nullptr);
+    }
     sender->setTitle("Play");
 }
 

@@ -6,7 +6,8 @@
 
 namespace tolva {
 
-// The MIDI client, its one input port and the channel filter.
+// The MIDI client, its one input port and the channel filter. The client is
+// made at the first Play, and again at a Play after its server went away.
 
 void RingModulatorViewController::createMIDI() {
     midiclient = 0;
@@ -21,7 +22,12 @@ void RingModulatorViewController::createMIDI() {
         // A source that cannot be connected is left out; the others still are.
         MIDIPortConnectSource(midiin, MIDIGetSource(i), nullptr);
     }
-    omni.store(1, std::memory_order_release);
+    // The channel filter in effect is the one the pop-up shows.
+    if (midiPopupButton != nullptr) {
+        midiPopupChanged(midiPopupButton);
+    } else {
+        omni.store(1, std::memory_order_release);
+    }
 }
 
 void RingModulatorViewController::midiPopupChanged(PopUpButtonModel* sender) {

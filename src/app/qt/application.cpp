@@ -28,6 +28,7 @@ Application& launchApplication() {
     app->panel.connect(*app->controller);
     app->delegate.setViewController(app->controller);
     app->window = std::make_shared<MainWindow>(app->panel, app->delegate);
+    app->window->refreshTimer().watchDevice(app->controller.get());
     app->delegate.setWindow(app->window);
     setAlertPresenter(&app->alerts);
     QApplication::setQuitOnLastWindowClosed(

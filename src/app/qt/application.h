@@ -23,8 +23,9 @@ struct Application {
 };
 
 // [UI] After the QApplication exists: installs the system's audio device and
-// MIDI services where they are built in, connects the panel to the
-// controller, shows the window and sets the launch defaults.
+// MIDI services where they are built in (each is chosen, and opened, at Play),
+// connects the panel to the controller, lets the window's timer watch its
+// device, shows the window and sets the launch defaults.
 Application& launchApplication();
 
 // [UI] Ends the process with `status` once the run loop has returned: output

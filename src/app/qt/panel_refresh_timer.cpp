@@ -1,6 +1,7 @@
 #include "app/qt/panel_refresh_timer.h"
 
 #include "device/check_error.h"
+#include "device/device_loss.h"
 
 namespace tolva {
 
@@ -19,6 +20,9 @@ void PanelRefreshTimer::tick() {
             reportPendingFatalError();
         }
         return;
+    }
+    if (watched_ != nullptr) {
+        stopAfterDeviceLoss(*watched_);
     }
     for (ModelView* view : views_) {
         view->refresh();

@@ -36,6 +36,10 @@ class AudioCycleHost {
     // device's output buffer of `frames` floats; the callback's input pull
     // fills it with this cycle's input before the modulator overwrites it.
     virtual void renderCycle(UInt32 frames, float* buffer) TOLVA_NONBLOCKING = 0;
+    // [device thread] The device now runs at another sample rate: the unit's
+    // listeners of kAudioUnitProperty_SampleRate are told, before the first
+    // cycle at the new rate where the device allows it. Stores only.
+    virtual void sampleRateChanged() = 0;
 
   protected:
     ~AudioCycleHost() = default;
@@ -72,6 +76,11 @@ class AudioDeviceBackend {
     virtual OSStatus uninitialize() = 0;
     // [UI] Last call before the backend is destroyed.
     virtual OSStatus dispose() { return noErr; }
+    // [any] False once the device has gone away (its server shut down).
+    virtual bool alive() const { return true; }
+    // [UI] After stop(): true when a cycle outlived the wait for it and may
+    // still be running; nothing it touches may then be freed.
+    virtual bool cycleOutlivedStop() const { return false; }
     // [render] Copies this cycle's `frames` input samples into io's first buffer.
     virtual OSStatus pullInput(UInt32 frames, AudioBufferList* io) TOLVA_NONBLOCKING = 0;
 };

@@ -80,8 +80,15 @@ AudioDeviceProvider* audioDeviceProvider() {
 
 // One device unit: its backend, its settings and its render callback.
 struct AudioUnitInstance final : AudioCycleHost {
+    struct Listener {
+        AudioUnitPropertyListenerProc proc = nullptr;
+        void* userData = nullptr;
+    };
+    static constexpr int kMaxListeners = 4;
+
     std::unique_ptr<AudioDeviceBackend> backend;
     AURenderCallbackStruct callback{};
+    Listener rateListeners[kMaxListeners]{};  // set before start, then only read
     AudioStreamBasicDescription outputSideFormat{};
     AudioStreamBasicDescription inputSideFormat{};
     bool outputEnabled = false;
@@ -104,7 +111,29 @@ struct AudioUnitInstance final : AudioCycleHost {
         sampleTime += frames;
         callback.inputProc(callback.inputProcRefCon, &flags, &stamp, 0, frames, &list);
     }
+
+    void sampleRateChanged() override {
+        for (const Listener& l : rateListeners) {
+            if (l.proc != nullptr) {
+                l.proc(l.userData, this, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0);
+            }
+        }
+    }
 };
+
+namespace {
+
+// A UInt32 property's value, written where the caller's size allows it.
+OSStatus getUInt32(UInt32 value, void* outData, UInt32* ioDataSize) {
+    if (*ioDataSize < sizeof(UInt32)) {
+        return kAudio_ParamError;
+    }
+    *static_cast<UInt32*>(outData) = value;
+    *ioDataSize = sizeof(UInt32);
+    return noErr;
+}
+
+}  // namespace
 
 AudioComponent AudioComponentFindNext(AudioComponent inComponent,
                                       const AudioComponentDescription* inDesc) {
@@ -241,19 +270,39 @@ OSStatus AudioUnitGetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioU
         }
         return status;
     }
+    if (inID == kAudioOutputUnitProperty_IsRunning) {
+        const bool running = inUnit->started || inUnit->backend->cycleOutlivedStop();
+        return getUInt32(running ? 1 : 0, outData, ioDataSize);
+    }
+    if (inID == kAudioDevicePropertyDeviceIsAlive) {
+        return getUInt32(inUnit->backend->alive() ? 1 : 0, outData, ioDataSize);
+    }
     if (inID == kAudioDevicePropertyBufferFrameSize) {
-        if (*ioDataSize < sizeof(UInt32)) {
-            return kAudio_ParamError;
-        }
         UInt32 frames = 0;
-        OSStatus status = inUnit->backend->bufferFrameSize(&frames);
-        if (status == noErr) {
-            *static_cast<UInt32*>(outData) = frames;
-            *ioDataSize = sizeof(UInt32);
-        }
-        return status;
+        const OSStatus status = inUnit->backend->bufferFrameSize(&frames);
+        return status == noErr ? getUInt32(frames, outData, ioDataSize) : status;
     }
     return kAudioUnitErr_InvalidProperty;
+}
+
+OSStatus AudioUnitAddPropertyListener(AudioUnit inUnit, AudioUnitPropertyID inID,
+                                      AudioUnitPropertyListenerProc proc, void* inProcUserData) {
+    if (inUnit == nullptr || proc == nullptr) {
+        return kAudio_ParamError;
+    }
+    if (inID != kAudioUnitProperty_SampleRate) {
+        return kAudioUnitErr_InvalidProperty;
+    }
+    if (inUnit->started) {
+        return kAudioUnitErr_CannotDoInCurrentContext;
+    }
+    for (AudioUnitInstance::Listener& l : inUnit->rateListeners) {
+        if (l.proc == nullptr) {
+            l = {proc, inProcUserData};
+            return noErr;
+        }
+    }
+    return kAudio_MemFullError;
 }
 
 OSStatus AudioUnitInitialize(AudioUnit inUnit) {

@@ -6,7 +6,8 @@
 // an AudioDeviceBackend (JACK, ALSA, or a manually driven device).
 //
 // Threads: every call here is [UI] except AudioUnitRender, which is [render]
-// and may only be called from inside the render callback.
+// and may only be called from inside the render callback, and the sample-rate
+// query, which a property listener may also make on the device's thread.
 
 #include <cstddef>
 #include <cstdint>
@@ -65,6 +66,11 @@ inline constexpr AudioUnitPropertyID kAudioUnitProperty_SampleRate = 2;
 inline constexpr AudioUnitPropertyID kAudioUnitProperty_StreamFormat = 8;
 inline constexpr AudioUnitPropertyID kAudioUnitProperty_SetRenderCallback = 23;
 inline constexpr AudioUnitPropertyID kAudioOutputUnitProperty_EnableIO = 2003;
+// UInt32, global scope: 1 while the unit runs, and after a stop while a cycle
+// that outlived the stop may still be running (nothing it uses may be freed).
+inline constexpr AudioUnitPropertyID kAudioOutputUnitProperty_IsRunning = 2001;
+// UInt32, global scope: 0 once the device has gone away (its server shut down).
+inline constexpr AudioUnitPropertyID kAudioDevicePropertyDeviceIsAlive = fourCharCode("livn");
 // The device's frames per cycle (UInt32, global scope); may change while running.
 inline constexpr AudioUnitPropertyID kAudioDevicePropertyBufferFrameSize = fourCharCode("fsiz");
 inline constexpr AudioUnitScope kAudioUnitScope_Global = 0;
@@ -145,6 +151,12 @@ using AudioComponent = AudioComponentRecord*;
 using AudioComponentInstance = AudioUnitInstance*;
 using AudioUnit = AudioComponentInstance;
 
+// [device thread] Told that a property of the unit changed; no allocation,
+// lock or wait. Only kAudioUnitProperty_SampleRate is ever reported.
+using AudioUnitPropertyListenerProc = void (*)(void* inRefCon, AudioUnit inUnit,
+                                               AudioUnitPropertyID inID, AudioUnitScope inScope,
+                                               AudioUnitElement inElement);
+
 // [UI] Finds the device unit matching the description, searching after
 // inComponent (null: from the first). Null when no device layer provides one.
 AudioComponent AudioComponentFindNext(AudioComponent inComponent,
@@ -154,19 +166,36 @@ OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentIns
 // [UI]
 OSStatus AudioUnitSetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
                               AudioUnitElement inElement, const void* inData, UInt32 inDataSize);
-// [UI] ioDataSize is in/out: the size of the buffer, then the size written.
+// [UI; the sample rate also from a property listener] ioDataSize is in/out:
+// the size of the buffer, then the size written.
 OSStatus AudioUnitGetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
                               AudioUnitElement inElement, void* outData, UInt32* ioDataSize);
+// [UI] Before the unit starts: `proc` is called whenever the device's sample
+// rate changes under the running unit (the only property listened to).
+OSStatus AudioUnitAddPropertyListener(AudioUnit inUnit, AudioUnitPropertyID inID,
+                                      AudioUnitPropertyListenerProc proc, void* inProcUserData);
 // [UI]
 OSStatus AudioUnitInitialize(AudioUnit inUnit);
 // [UI] The render callback runs from the first cycle after this returns.
 OSStatus AudioOutputUnitStart(AudioUnit inUnit);
-// [UI] Returns only after a cycle in progress has finished; no cycle starts afterwards.
+// [UI] Returns once a cycle in progress has finished, or once the device has
+// given up waiting for it (IsRunning then still reads 1); no cycle starts afterwards.
 OSStatus AudioOutputUnitStop(AudioUnit inUnit);
 // [UI]
 OSStatus AudioUnitUninitialize(AudioUnit inUnit);
 // [UI] Stops the unit if it still runs, closes the device and frees the instance.
 OSStatus AudioComponentInstanceDispose(AudioComponentInstance inInstance);
+// [UI] A UInt32 property of the unit (global scope); `otherwise` when the unit
+// does not say.
+inline UInt32 AudioUnitUInt32Property(AudioUnit inUnit, AudioUnitPropertyID inID,
+                                      UInt32 otherwise) {
+    UInt32 value = otherwise;
+    UInt32 size = sizeof(value);
+    return inUnit != nullptr && AudioUnitGetProperty(inUnit, inID, kAudioUnitScope_Global, 0,
+                                                     &value, &size) == noErr
+               ? value
+               : otherwise;
+}
 // [render] Pulls this cycle's input from bus 1 into the first buffer of ioData.
 OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags* ioActionFlags,
                          const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,

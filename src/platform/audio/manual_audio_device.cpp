@@ -64,6 +64,7 @@ class ManualAudioDevice::Unit final : public AudioDeviceBackend {
     }
     OSStatus uninitialize() override { return device_.record(AudioCall::Uninitialize); }
     OSStatus dispose() override { return device_.record(AudioCall::Dispose); }
+    bool alive() const override { return device_.alive_.load(std::memory_order_acquire); }
 
     OSStatus pullInput(UInt32 frames, AudioBufferList* io) TOLVA_NONBLOCKING override {
         OSStatus status = device_.injected(AudioCall::Render);
@@ -146,6 +147,18 @@ void ManualAudioDevice::stopCallingBack() {
     callingBack_.store(false, std::memory_order_release);
 }
 
+void ManualAudioDevice::loseDevice() {
+    alive_.store(false, std::memory_order_release);
+    stopCallingBack();
+}
+
+void ManualAudioDevice::changeSampleRate(double rate) {
+    sampleRate_ = rate;
+    if (running()) {
+        host_.load(std::memory_order_acquire)->sampleRateChanged();
+    }
+}
+
 std::vector<AudioCall> ManualAudioDevice::callLog() const {
     std::lock_guard lock(logMutex_);
     return log_;
@@ -158,6 +171,7 @@ void ManualAudioDevice::clearCallLog() {
 
 std::unique_ptr<AudioDeviceBackend> ManualAudioDevice::createDevice() {
     callingBack_.store(true, std::memory_order_release);
+    alive_.store(true, std::memory_order_release);
     return std::make_unique<Unit>(*this);
 }
 

@@ -46,6 +46,12 @@ class ManualAudioDevice final : public AudioDeviceProvider {
     bool runCycle(UInt32 frames, float* out = nullptr);
     // A dead device: the thread keeps running but calls back no more.
     void stopCallingBack();
+    // A device that has gone away, as a server that shut down: no more cycles,
+    // and the unit reads as not alive. The next unit created finds it back.
+    void loseDevice();
+    // [test thread] The device's rate changes under the running unit, whose
+    // rate listeners are told at once.
+    void changeSampleRate(double rate);
 
     // Observations, from any thread.
     bool running() const { return running_.load(std::memory_order_acquire); }
@@ -85,6 +91,7 @@ class ManualAudioDevice final : public AudioDeviceProvider {
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> callingBack_{true};
+    std::atomic<bool> alive_{true};
     std::atomic<bool> stopReturned_{false};
     std::atomic<int> inCycle_{0};
     std::atomic<uint64_t> cycles_{0};

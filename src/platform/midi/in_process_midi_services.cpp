@@ -141,6 +141,19 @@ void InProcessMidiServices::failConnect(ItemCount index, OSStatus status) {
     }
 }
 
+void InProcessMidiServices::loseServer() {
+    std::lock_guard lock(mutex_);
+    lostUpTo_ = nextRef_;
+    for (auto& source : sources_) {
+        source->connections.clear();
+    }
+}
+
+bool InProcessMidiServices::clientLost(MIDIClientRef client) {
+    std::lock_guard lock(mutex_);
+    return client <= lostUpTo_;
+}
+
 int InProcessMidiServices::clientsCreated() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(clients_.size());

@@ -43,6 +43,9 @@ class InProcessMidiServices final : public MidiServicesProvider {
     void failClientCreate(OSStatus status);
     void failPortCreate(OSStatus status);
     void failConnect(ItemCount source, OSStatus status);
+    // [test] The server goes away: every client so far is lost and its ports
+    // receive nothing more; clients created afterwards work again.
+    void loseServer();
 
     // Observations, from any thread.
     int clientsCreated() const;
@@ -58,6 +61,7 @@ class InProcessMidiServices final : public MidiServicesProvider {
     ItemCount numberOfSources() override;
     MIDIEndpointRef source(ItemCount index) override;
     OSStatus connectSource(MIDIPortRef port, MIDIEndpointRef source, void* sourceRefCon) override;
+    bool clientLost(MIDIClientRef client) override;
 
   private:
     struct Port {
@@ -77,6 +81,7 @@ class InProcessMidiServices final : public MidiServicesProvider {
     mutable std::mutex mutex_;  // everything below but the sources' queues
     std::condition_variable idle_;
     MIDIObjectRef nextRef_ = 0;
+    MIDIObjectRef lostUpTo_ = 0;  // references up to this one died with their server
     std::vector<MIDIClientRef> clients_;
     std::vector<Port> ports_;
     std::vector<std::unique_ptr<Source>> sources_;

@@ -64,4 +64,8 @@ OSStatus MIDIPortConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* c
     return midiServicesProvider().connectSource(port, source, connRefCon);
 }
 
+bool MIDIClientLost(MIDIClientRef client) {
+    return client != 0 && midiServicesProvider().clientLost(client);
+}
+
 }  // namespace tolva

@@ -34,5 +34,8 @@ ItemCount MIDIGetNumberOfSources();
 MIDIEndpointRef MIDIGetSource(ItemCount sourceIndex0);
 // [UI] Routes a source's messages to `port`; each source reaches a port once.
 OSStatus MIDIPortConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon);
+// [UI] True once the server behind the client has gone away: its ports
+// receive nothing more, and a client created now may reach a new server.
+bool MIDIClientLost(MIDIClientRef client);
 
 }  // namespace tolva

@@ -1,7 +1,8 @@
 #pragma once
 
 // The service behind the MIDI-services calls. A provider is installed once at
-// start-up and lives to the end of the process, as its clients and ports do.
+// start-up and lives to the end of the process, as its clients and ports do;
+// it opens nothing until a client is created.
 
 #include "platform/midi/midi_services.h"
 
@@ -25,6 +26,11 @@ class MidiServicesProvider {
     // [UI] Connects a source to a port; connecting it again changes nothing.
     virtual OSStatus connectSource(MIDIPortRef port, MIDIEndpointRef source,
                                    void* sourceRefCon) = 0;
+    // [UI] Whether the server behind `client` has gone away.
+    virtual bool clientLost(MIDIClientRef client) {
+        (void)client;
+        return false;
+    }
 };
 
 // [UI] Installs the provider the calls use; null leaves a service with no

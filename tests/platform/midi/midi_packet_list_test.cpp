@@ -1,76 +1,49 @@
+// The packet lists MIDI read callbacks receive, as a MIDI thread's writer
+// fills them in memory taken up front: a message longer than the largest
+// packet goes on in further packets and lists, whole and without allocating.
+
 #include "platform/midi/midi_packet_list.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <vector>
+
+#include "platform/midi/packet_list_writer.h"
+#include "support/realtime_checker.h"
 
 namespace tolva {
 namespace {
 
-TEST(MidiPacketListTest, PacketsFollowEachOtherBackToBack) {
-    std::vector<uint8_t> memory(midiPacketListSize(3, 3 + 0 + 2));
-    auto* list = reinterpret_cast<MIDIPacketList*>(memory.data());
-    MIDIPacket* packet = MIDIPacketListInit(list);
-    const uint8_t noteOn[] = {0x90, 60, 100};
-    const uint8_t bendMsb[] = {0x00, 0x40};
-    packet = MIDIPacketListAdd(list, memory.size(), packet, 11, sizeof noteOn, noteOn);
-    ASSERT_NE(packet, nullptr);
-    const MIDIPacket* first = packet;
-    packet = MIDIPacketListAdd(list, memory.size(), packet, 12, 0, nullptr);
-    ASSERT_NE(packet, nullptr);
-    packet = MIDIPacketListAdd(list, memory.size(), packet, 13, sizeof bendMsb, bendMsb);
-    ASSERT_NE(packet, nullptr);
-    EXPECT_EQ(uint32_t{list->numPackets}, 3u);
+// What the read callback saw, gathered without allocating: packets, bytes,
+// the largest packet, and the last byte.
+size_t gSeen[4] = {};
 
-    // Packed fields are read by value: a reference to one would be misaligned.
-    EXPECT_EQ(MIDITimeStamp{first->timeStamp}, 11u);
-    ASSERT_EQ(uint16_t{first->length}, 3);
-    EXPECT_EQ(std::memcmp(static_cast<const uint8_t*>(first->data), noteOn, 3), 0);
-    const MIDIPacket* second = MIDIPacketNext(first);
-    EXPECT_EQ(reinterpret_cast<const uint8_t*>(second) - reinterpret_cast<const uint8_t*>(first),
-              static_cast<std::ptrdiff_t>(kMIDIPacketHeaderSize + 3));
-    EXPECT_EQ(uint16_t{second->length}, 0);
-    const MIDIPacket* third = MIDIPacketNext(second);
-    EXPECT_EQ(MIDITimeStamp{third->timeStamp}, 13u);
-    EXPECT_EQ(static_cast<const uint8_t*>(third->data)[1], 0x40);
-    EXPECT_EQ(reinterpret_cast<const uint8_t*>(MIDIPacketNext(third)),
-              memory.data() + memory.size())
-        << "the list fills its memory exactly";
+void see(const MIDIPacketList* list, void*, void*) {
+    const MIDIPacket* packet = list->packet;
+    for (uint32_t i = 0; i < list->numPackets; ++i, packet = MIDIPacketNext(packet)) {
+        const size_t length = uint16_t{packet->length};
+        gSeen[0] += 1;
+        gSeen[1] += length;
+        gSeen[2] = std::max(gSeen[2], length);
+        gSeen[3] = static_cast<const uint8_t*>(packet->data)[length - 1];
+    }
 }
 
-TEST(MidiPacketListTest, APacketThatDoesNotFitIsRefusedAndTheListKept) {
-    std::vector<uint8_t> memory(midiPacketListSize(1, 3) + 2);
-    auto* list = reinterpret_cast<MIDIPacketList*>(memory.data());
-    MIDIPacket* packet = MIDIPacketListInit(list);
-    const uint8_t noteOn[] = {0x90, 60, 100};
-    packet = MIDIPacketListAdd(list, memory.size(), packet, 0, 3, noteOn);
-    ASSERT_NE(packet, nullptr);
-    EXPECT_EQ(MIDIPacketListAdd(list, memory.size(), packet, 0, 3, noteOn), nullptr);
-    EXPECT_EQ(uint32_t{list->numPackets}, 1u);
-    EXPECT_EQ(MIDIPacketListAdd(list, memory.size(), packet, 0, 0, nullptr), nullptr)
-        << "not even an empty packet's header fits";
-}
-
-TEST(MidiPacketListTest, APacketHoldsAtMostSixtyFiveThousandFiveHundredThirtyFiveBytes) {
-    std::vector<uint8_t> data(kMIDIPacketMaxLength + 1, 0x11);
-    std::vector<uint8_t> memory(midiPacketListSize(1, data.size()));
-    auto* list = reinterpret_cast<MIDIPacketList*>(memory.data());
-    MIDIPacket* packet = MIDIPacketListInit(list);
-    EXPECT_EQ(MIDIPacketListAdd(list, memory.size(), packet, 0, data.size(), data.data()), nullptr);
-    const MIDIPacket* added =
-        MIDIPacketListAdd(list, memory.size(), packet, 0, kMIDIPacketMaxLength, data.data());
-    ASSERT_NE(added, nullptr);
-    EXPECT_EQ(uint16_t{added->length}, kMIDIPacketMaxLength);
-}
-
-TEST(MidiPacketListTest, ListMemoryTooSmallForItsHeaderTakesNothing) {
-    uint8_t memory[kMIDIPacketListHeaderSize + kMIDIPacketHeaderSize] = {};
-    auto* list = reinterpret_cast<MIDIPacketList*>(memory);
-    MIDIPacket* packet = MIDIPacketListInit(list);
-    const uint8_t clock = 0xF8;
-    EXPECT_EQ(MIDIPacketListAdd(list, sizeof memory, packet, 0, 1, &clock), nullptr);
-    EXPECT_NE(MIDIPacketListAdd(list, sizeof memory, packet, 0, 0, nullptr), nullptr);
+TEST(PacketListWriterTest, ALongMessageGoesOnInFurtherPacketsAndListsWithoutAllocating) {
+    PacketListWriter writer(0);  // room for one packet of the largest size
+    std::vector<uint8_t> dump(150000, 0x11);
+    dump.back() = 0xF7;
+    test::resetRealtimeViolations();
+    {
+        test::RealtimeSection section;
+        writer.begin(&see, nullptr, nullptr);
+        writer.add(0, dump.data(), dump.size());
+        writer.finish();
+    }
+    EXPECT_EQ(test::realtimeViolations().allocations, 0u);
+    EXPECT_EQ(std::vector<size_t>(gSeen, gSeen + 4),
+              (std::vector<size_t>{3, dump.size(), kMIDIPacketMaxLength, 0xF7}));
 }
 
 }  // namespace

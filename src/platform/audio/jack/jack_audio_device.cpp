@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -24,11 +25,14 @@ struct JackAudioDevice::Client {
     bool abandoned = false;  // a server call never came back; leave the client alone
 
     LockFreeAtomic<AudioCycleHost*> host{nullptr};
-    LockFreeAtomic<bool> running{false};  // cycles may call the host
-    LockFreeAtomic<int> inCallback{0};    // process callbacks under way
-    LockFreeAtomic<bool> gone{false};     // the server shut us down
+    LockFreeAtomic<bool> running{false};    // cycles may call the host
+    LockFreeAtomic<uint32_t> ticks{0};      // process callbacks so far
+    LockFreeAtomic<uint32_t> firstTick{0};  // the first that may call the host
+    LockFreeAtomic<int> inCallback{0};      // process callbacks under way
+    LockFreeAtomic<bool> gone{false};       // the server shut us down
     LockFreeAtomic<uint64_t> cycles{0};
     LockFreeAtomic<uint64_t> xruns{0};
+    LockFreeAtomic<double> rate{0.0};  // the server's, kept up to date by its callback
 
     // Render thread only: this cycle's input, for the pull.
     const float* cycleInput = nullptr;
@@ -39,13 +43,16 @@ struct JackAudioDevice::Client {
 namespace {
 
 // [render] One server cycle: the render callback on this cycle's input, or
-// silence once the unit has been stopped.
+// silence until the unit's connections are made and once it has been stopped.
 int processCycle(jack_nframes_t frames, void* arg) TOLVA_NONBLOCKING {
     auto& c = *static_cast<JackAudioDevice::Client*>(arg);
     c.inCallback.fetch_add(1, std::memory_order_seq_cst);
+    const uint32_t tick = c.ticks.fetch_add(1, std::memory_order_seq_cst) + 1;
     float* out =
         c.out != nullptr ? static_cast<float*>(jack_port_get_buffer(c.out, frames)) : nullptr;
-    AudioCycleHost* host = c.running.load(std::memory_order_seq_cst)
+    const auto sinceFirst =
+        static_cast<int32_t>(tick - c.firstTick.load(std::memory_order_seq_cst));
+    AudioCycleHost* host = c.running.load(std::memory_order_seq_cst) && sinceFirst >= 0
                                ? c.host.load(std::memory_order_acquire)
                                : nullptr;
     if (host == nullptr) {
@@ -75,8 +82,22 @@ int countXrun(void* arg) {
     return 0;
 }
 
+// jackd calls the first, PipeWire's libjack only the second.
 void serverShutDown(jack_status_t, const char*, void* arg) {
     static_cast<JackAudioDevice::Client*>(arg)->gone.store(true, std::memory_order_release);
+}
+void serverShutDownPlain(void* arg) {
+    serverShutDown(JackFailure, nullptr, arg);
+}
+
+// A server that allows several rates (PipeWire) may change it under a running client.
+int rateChanged(jack_nframes_t rate, void* arg) {
+    auto& c = *static_cast<JackAudioDevice::Client*>(arg);
+    c.rate.store(static_cast<double>(rate), std::memory_order_release);
+    if (AudioCycleHost* host = c.host.load(std::memory_order_acquire)) {
+        host->sampleRateChanged();
+    }
+    return 0;
 }
 
 // PipeWire lists the monitors of its sinks among the capture ports; taking one
@@ -154,7 +175,9 @@ OSStatus JackAudioDevice::open() {
                                                 : kAudioHardwareBadDeviceError;
     }
     c->name = jack_get_client_name(c->handle);
+    c->rate.store(static_cast<double>(jack_get_sample_rate(c->handle)));
     jack_on_info_shutdown(c->handle, &serverShutDown, c.get());
+    jack_on_shutdown(c->handle, &serverShutDownPlain, c.get());
     client_ = std::move(c);
     return noErr;
 }
@@ -202,12 +225,11 @@ OSStatus JackAudioDevice::sampleRate(double* rate) {
     if (const OSStatus status = reachable(); status != noErr) {
         return status;
     }
-    const jack_nframes_t serverRate = jack_get_sample_rate(client_->handle);
-    if (serverRate == 0) {
+    const double serverRate = client_->rate.load(std::memory_order_acquire);
+    if (serverRate == 0.0) {
         return kAudioHardwareUnspecifiedError;
     }
-    rate_ = static_cast<double>(serverRate);
-    *rate = rate_;
+    *rate = serverRate;
     return noErr;
 }
 
@@ -224,8 +246,7 @@ OSStatus JackAudioDevice::setStreamFormat(AudioCall, const AudioStreamBasicDescr
         return status;
     }
     // The server does not resample: the format must carry its rate.
-    const auto serverRate = static_cast<double>(jack_get_sample_rate(client_->handle));
-    return format.mSampleRate == serverRate ? noErr : kAudioDeviceUnsupportedFormatError;
+    return format.mSampleRate == client_->rate.load() ? noErr : kAudioDeviceUnsupportedFormatError;
 }
 
 OSStatus JackAudioDevice::initialize() {
@@ -239,7 +260,8 @@ OSStatus JackAudioDevice::initialize() {
         client_->scratch.assign(kMaxDeviceFrames, 0.0f);
     }
     if (jack_set_process_callback(client_->handle, &processCycle, client_.get()) != 0 ||
-        jack_set_xrun_callback(client_->handle, &countXrun, client_.get()) != 0) {
+        jack_set_xrun_callback(client_->handle, &countXrun, client_.get()) != 0 ||
+        jack_set_sample_rate_callback(client_->handle, &rateChanged, client_.get()) != 0) {
         return kAudioUnitErr_FailedInitialization;
     }
     return noErr;
@@ -253,9 +275,7 @@ OSStatus JackAudioDevice::start(AudioCycleHost& host) {
         return noErr;
     }
     client_->host.store(&host, std::memory_order_release);
-    client_->running.store(true, std::memory_order_seq_cst);
     if (jack_activate(client_->handle) != 0) {
-        client_->running.store(false, std::memory_order_seq_cst);
         client_->host.store(nullptr, std::memory_order_release);
         return client_->gone.load(std::memory_order_acquire) ? kAudioHardwareNotRunningError
                                                              : kAudioHardwareUnspecifiedError;
@@ -263,6 +283,18 @@ OSStatus JackAudioDevice::start(AudioCycleHost& host) {
     active_ = true;
     // Missing physical ports are not an error: the user connects the ports.
     connectToPhysicalPorts(client_->handle, client_->in, client_->out);
+    // Only now does the render callback run: its first cycle, the fade-in,
+    // is one the speakers hear. The server's graph changes at a cycle's start,
+    // and the callback counted next may belong to a cycle that started before
+    // the connections; the one after it cannot. PipeWire may take some
+    // milliseconds more to bring a new link into its graph, so the first cycle
+    // is also 10 ms on. Until then the ports play silence.
+    const jack_nframes_t period =
+        std::max<jack_nframes_t>(jack_get_buffer_size(client_->handle), 1);
+    const auto settle = static_cast<uint32_t>(client_->rate.load() / 100.0 / period) + 1;
+    client_->firstTick.store(client_->ticks.load(std::memory_order_seq_cst) + std::max(settle, 2u),
+                             std::memory_order_seq_cst);
+    client_->running.store(true, std::memory_order_seq_cst);
     return noErr;
 }
 
@@ -271,15 +303,21 @@ OSStatus JackAudioDevice::stop() {
         return noErr;
     }
     Client& c = *client_;
-    // No cycle calls the host from here on; wait out the one under way. A
-    // cycle never blocks, so the bound only guards against a broken clock.
+    // No cycle calls the host from here on; wait out the one under way.
     c.running.store(false, std::memory_order_seq_cst);
+    active_ = false;
     const auto deadline = std::chrono::steady_clock::now() + kServerCallLimit;
-    while (c.inCallback.load(std::memory_order_seq_cst) != 0 &&
-           std::chrono::steady_clock::now() < deadline) {
+    while (c.inCallback.load(std::memory_order_seq_cst) != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            // A cycle stalled inside the render callback. It may still use
+            // the host and everything the host renders with: the client is
+            // left as it is, and the caller must free nothing.
+            outlived_ = true;
+            c.abandoned = true;
+            return kAudioHardwareUnspecifiedError;
+        }
         std::this_thread::yield();
     }
-    active_ = false;
     OSStatus status = noErr;
     if (c.gone.load(std::memory_order_acquire)) {
         status = kAudioHardwareNotRunningError;
@@ -355,8 +393,8 @@ uint64_t JackAudioDevice::xruns() const {
     return client_ ? client_->xruns.load(std::memory_order_relaxed) : 0;
 }
 
-bool JackAudioDevice::serverGone() const {
-    return client_ && client_->gone.load(std::memory_order_acquire);
+bool JackAudioDevice::alive() const {
+    return client_ && !client_->gone.load(std::memory_order_acquire);
 }
 
 }  // namespace tolva

@@ -37,20 +37,11 @@ AlsaSequencerMidiServices::~AlsaSequencerMidiServices() {
     }
 }
 
-bool AlsaSequencerMidiServices::available() {
-    snd_seq_t* probe = nullptr;
-    QuietAlsaMessages quiet;
-    if (snd_seq_open(&probe, "default", SND_SEQ_OPEN_INPUT, 0) < 0) {
-        return false;
-    }
-    snd_seq_close(probe);
-    return true;
-}
-
 OSStatus AlsaSequencerMidiServices::createClient(const char*, MIDIClientRef* client) {
     if (seq_ != nullptr) {
         return kMIDINotPermitted;  // one client per process
     }
+    QuietAlsaMessages quiet;  // no sequencer is an answer, given by the status
     if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0) {
         seq_ = nullptr;
         return kMIDIServerStartErr;

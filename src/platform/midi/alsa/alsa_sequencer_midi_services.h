@@ -31,9 +31,6 @@ class AlsaSequencerMidiServices final : public MidiServicesProvider {
     AlsaSequencerMidiServices(const AlsaSequencerMidiServices&) = delete;
     AlsaSequencerMidiServices& operator=(const AlsaSequencerMidiServices&) = delete;
 
-    // [UI] Whether the sequencer can be opened now.
-    static bool available();
-
     OSStatus createClient(const char* name, MIDIClientRef* client) override;
     OSStatus createInputPort(MIDIClientRef client, const char* name, MIDIReadProc readProc,
                              void* refCon, MIDIPortRef* port) override;

@@ -25,17 +25,6 @@ JackMidiServices::~JackMidiServices() {
     }
 }
 
-bool JackMidiServices::serverAnswers() {
-    jack_status_t status{};
-    QuietJackMessages quiet;
-    jack_client_t* probe = jack_client_open("Tolva probe", JackNoStartServer, &status);
-    if (probe == nullptr) {
-        return false;
-    }
-    jack_client_close(probe);
-    return true;
-}
-
 std::string JackMidiServices::inputPortName() const {
     return port_ != nullptr ? std::string(jack_port_name(port_)) : std::string();
 }
@@ -45,10 +34,26 @@ OSStatus JackMidiServices::createClient(const char*, MIDIClientRef* client) {
         return kMIDINotPermitted;  // one client per process
     }
     jack_status_t status{};
-    client_ = jack_client_open(names_.client.c_str(), JackNoStartServer, &status);
+    {
+        QuietJackMessages quiet;  // no server is an answer, given by the status
+        client_ = jack_client_open(names_.client.c_str(), JackNoStartServer, &status);
+    }
     if (client_ == nullptr) {
         return kMIDIServerStartErr;
     }
+    // jackd calls the first, PipeWire's libjack only the second.
+    jack_on_info_shutdown(
+        client_,
+        [](jack_status_t, const char*, void* self) {
+            static_cast<JackMidiServices*>(self)->lost_.store(true, std::memory_order_release);
+        },
+        this);
+    jack_on_shutdown(
+        client_,
+        [](void* self) {
+            static_cast<JackMidiServices*>(self)->lost_.store(true, std::memory_order_release);
+        },
+        this);
     *client = kClientRef;
     return 0;
 }
@@ -98,6 +103,10 @@ void JackMidiServices::cycle(jack_nframes_t frames) TOLVA_NONBLOCKING {
         }
     }
     writer_.finish();
+}
+
+bool JackMidiServices::clientLost(MIDIClientRef client) {
+    return client == kClientRef && lost_.load(std::memory_order_acquire);
 }
 
 ItemCount JackMidiServices::numberOfSources() {

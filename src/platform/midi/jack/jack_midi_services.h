@@ -5,7 +5,8 @@
 // this object). Its one input port can be connected by hand as well; the
 // JACK process callback is the MIDI thread, and it hands each cycle's events
 // to the read callback as one packet list, one message per packet, without
-// allocating. The sources are every JACK MIDI output port.
+// allocating. The sources are every JACK MIDI output port. Creating the
+// client never starts a server; a server that goes away loses the client.
 
 #include <jack/jack.h>
 
@@ -32,9 +33,6 @@ class JackMidiServices final : public MidiServicesProvider {
     JackMidiServices(const JackMidiServices&) = delete;
     JackMidiServices& operator=(const JackMidiServices&) = delete;
 
-    // [UI] Whether a JACK server answers now; never starts one.
-    static bool serverAnswers();
-
     // [UI] The full name of the input port ("client:port"), empty before it exists.
     std::string inputPortName() const;
 
@@ -44,6 +42,8 @@ class JackMidiServices final : public MidiServicesProvider {
     ItemCount numberOfSources() override;
     MIDIEndpointRef source(ItemCount index) override;
     OSStatus connectSource(MIDIPortRef port, MIDIEndpointRef source, void* sourceRefCon) override;
+    // True once the server has shut the client down.
+    bool clientLost(MIDIClientRef client) override;
 
   private:
     static int process(jack_nframes_t frames, void* self);
@@ -60,7 +60,8 @@ class JackMidiServices final : public MidiServicesProvider {
     // Only one source context reaches the callback: JACK merges every
     // connection into the one port buffer.
     std::atomic<void*> sourceRefCon_{nullptr};
-    PacketListWriter writer_;  // its memory is taken before activation
+    std::atomic<bool> lost_{false};  // set on the server's thread
+    PacketListWriter writer_;        // its memory is taken before activation
 
     std::vector<std::string> known_;       // every source seen; reference = index + 1
     std::vector<MIDIEndpointRef> listed_;  // the last count's sources

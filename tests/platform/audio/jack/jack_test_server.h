@@ -1,50 +1,73 @@
 #pragma once
 
-// A JACK server of our own for one test process: jackd with the dummy driver,
-// no real-time scheduling, a unique name. JACK_DEFAULT_SERVER points at it, so
-// clients opened without a server name reach it, as the application's would.
+// The JACK server a test plays through, with a fake sound card of the test's
+// own: a microphone that plays a signal, speakers that record what reaches
+// them, and a MIDI keyboard, all by the server's frame clock. Microphone,
+// Tolva and speakers run in one server cycle, so a sample recorded at frame f
+// came through Tolva in the cycle that covered f.
+// The server, by TOLVA_TEST_SERVER: "jackd" (or unset), a jackd of the test's
+// own whose card is the probes (their ports flagged physical); "pipewire", a
+// private PipeWire whose card the probes feed and listen to (the test runs
+// under pw-jack), each started from test-server, dying with the test and
+// ended by its PID; "running", a PipeWire with that card already up (its
+// XDG_RUNTIME_DIR set), used as it is and never ended.
 
+#include <jack/jack.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace tolva::test {
 
-class JackTestServer {
-  public:
-    explicit JackTestServer(unsigned period = 256, unsigned rate = 48000);
-    ~JackTestServer();
-    JackTestServer(const JackTestServer&) = delete;
-    JackTestServer& operator=(const JackTestServer&) = delete;
+// One probe client with one port. Not copied.
+struct ProbeClient {
+    enum class Role { Mic, Speakers, Keys };
+    ProbeClient(Role role, const std::string& name, bool physical);
+    ~ProbeClient() { jack_client_close(client); }
+    std::string portName() const { return jack_port_name(port); }  // "client:port"
+    // Speakers: waits (bounded) until `frames` more frames are recorded.
+    bool recordMore(uint64_t frames);
+    // Speakers: the last `frames` frames recorded; after stop(), every frame
+    // from the absolute frame firstFrame on, up to recorded.
+    std::vector<float> last(uint64_t frames) const;
+    const std::vector<float>& stop() { return jack_deactivate(client), samples; }
 
-    // Starts jackd and waits (bounded) until it answers. False if it never does.
-    bool start();
-    // SIGTERM, then a bounded wait for the process; SIGKILL if it lingers.
-    void terminate();
-    // A server that dies at once, as a crash would. The destructor tidies up
-    // after it by starting and ending a server of the same name.
-    void kill();
-
-    const std::string& name() const { return name_; }
-    bool running() const { return pid_ > 0; }
-    unsigned period() const { return period_; }
-    unsigned rate() const { return rate_; }
-
-  private:
-    std::string name_;
-    unsigned period_;
-    unsigned rate_;
-    pid_t pid_ = -1;
-    bool killed_ = false;  // its entry in jackd's table of servers is left behind
-
-    void reap(std::chrono::milliseconds limit);
+    const Role role;
+    jack_client_t* client = nullptr;
+    jack_port_t* port = nullptr;
+    std::atomic<float (*)(uint32_t frame)> signal{nullptr};  // Mic: the sample at a frame
+    std::vector<std::vector<uint8_t>> messages;              // Keys: sent in one cycle
+    std::atomic<bool> pending{false};                        // ... once this is raised
+    std::vector<float> samples;                              // Speakers
+    uint32_t firstFrame = 0;
+    std::atomic<uint64_t> recorded{0};
 };
 
-// True when a client can be opened on the named server now.
-bool jackServerAnswers(const std::string& name);
+struct JackTestServer {
+    explicit JackTestServer(unsigned period = 256);
+    ~JackTestServer();
+    // Starts the server (again after kill) with a fresh card; false if no
+    // client can connect.
+    bool start();
+    // The server goes away at once (PipeWire's daemon is killed, jackd told to
+    // end); false for a running one.
+    bool kill();
+    bool pipeWire() const { return kind != "jackd"; }
+    void end();
 
-// libjack's own messages ("Cannot connect to server ...") off for the process.
-void silenceJackMessages();
+    const unsigned period;
+    const std::string kind, name, state;
+    pid_t pid = -1;
+    std::unique_ptr<ProbeClient> mic, speakers, keys;
+};
+
+// Waits until `done` holds: a hang guard, not a timing test.
+bool waitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 }  // namespace tolva::test
