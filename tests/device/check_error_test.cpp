@@ -43,6 +43,10 @@ TEST(AlertMessage, IsTheOperationAndCodeThenTheQuitNoticeCutToItsBuffer) {
     EXPECT_EQ(kAlertMessageSize - 1, std::strlen(message));
 }
 
+constexpr const char* kNoDeviceAdvice =
+    "Start a JACK server (jackd, or PipeWire's JACK) or check ALSA's default device, then launch "
+    "Tolva again.";
+
 struct DyingPlay {
     AudioCall failing;
     const char* operation;
@@ -63,7 +67,10 @@ TEST(DyingPlay, EachFailingStepEndsTheApplicationWithItsOwnTextAndStartsNothing)
     for (const DyingPlay& step : steps) {
         PlayedModulator m;
         m.device.failCall(step.failing, fourCharStatus("fmt?"));
-        EXPECT_FATAL(m.play(), fatalText(step.operation, "'fmt?'")) << step.operation;
+        const bool instance = step.failing == AudioCall::InstanceNew;
+        EXPECT_FATAL(m.play(),
+                     fatalText(step.operation, "'fmt?'", false, instance ? kNoDeviceAdvice : ""))
+            << step.operation;
     }
 }
 
@@ -71,7 +78,8 @@ TEST(DyingPlay, NoDeviceUnusableRatesAndAFailedFirstMidiConnection) {
     {
         PlayedModulator m;
         setAudioDeviceProvider(nullptr);
-        EXPECT_FATAL(m.play(), fatalText("Couldn't get audio unit instance", "'!dev'"));
+        EXPECT_FATAL(m.play(), fatalText("Couldn't get audio unit instance", "'!dev'", false,
+                                         kNoDeviceAdvice));
     }
     for (double rate : {0.0, 0.5, 1536000.5, std::numeric_limits<double>::quiet_NaN()}) {
         PlayedModulator m{rate};

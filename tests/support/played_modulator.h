@@ -230,11 +230,14 @@ class PlayedModulator : AlertPresenter {
 };
 
 // What a process that ends through the fatal check writes on standard error:
-// the line, then the alert, and whether the device ran when the alert came up.
+// the line (and the advice, if any), then the alert, and whether the device ran
+// when the alert came up.
 inline std::string fatalText(const std::string& operation, const std::string& code,
-                             bool running = false) {
+                             bool running = false, const std::string& advice = "") {
     const std::string text = operation + " (" + code + ")";
-    return "Error: " + text + "\n[Tolva: Hardware Error:|" + text + "\nApplication will quit|OK]" +
+    const std::string more = advice.empty() ? "" : "\n" + advice;
+    return "Error: " + text + more + "\n[Tolva: Hardware Error:|" + text +
+           "\nApplication will quit" + more + "|OK]" +
            (running ? " running=1 play=Stop\n" : " running=0 play=Play\n");
 }
 #define EXPECT_FATAL(statement, text) \
