@@ -57,21 +57,5 @@ TEST(ModulationControls, EachControlSetsWhatTheCycleReads) {
     }
 }
 
-TEST(ModulationControls, MidiControllersMoveTheSlidersAtTheNextCycle) {
-    PlayedModulator m;
-    m.panel.sourceButton.userClick();
-    m.play();
-    mmi.store(64.0 / 127.0);
-    changed.store(1);
-    nonl.store(2.5);
-    changen.store(1);
-    m.render(std::vector<float>(64, 0.0f));
-    EXPECT_EQ(64.0 / 127.0, m.c.depth.load());
-    EXPECT_EQ(64.0 / 127.0, m.panel.depthSlider.doubleValue());
-    EXPECT_EQ(2.5, m.panel.nonlSlider.doubleValue());
-    EXPECT_EQ(0, changed.load());
-    EXPECT_EQ(0, changen.load());
-}
-
 }  // namespace
 }  // namespace tolva

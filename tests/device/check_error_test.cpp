@@ -18,22 +18,6 @@ namespace {
 using test::fatalText;
 using test::PlayedModulator;
 
-TEST(StatusCode, FourPrintableCharactersAreQuotedAnythingElseIsDecimal) {
-    const std::pair<OSStatus, const char*> cases[] = {
-        {fourCharStatus("fmt?"), "'fmt?'"},
-        {fourCharStatus("a b "), "'a b '"},
-        {-50, "-50"},
-        {1, "1"},
-        {0x41424300, "1094861568"},
-        {static_cast<OSStatus>(0x81424344), "-2126363836"},  // a byte above 0x7E
-    };
-    for (const auto& [status, text] : cases) {
-        char code[kStatusCodeTextSize];
-        formatStatusCode(status, code);
-        EXPECT_STREQ(text, code);
-    }
-}
-
 TEST(AlertMessage, IsTheOperationAndCodeThenTheQuitNoticeCutToItsBuffer) {
     char message[kAlertMessageSize];
     formatAlertMessage("Error starting unit: ", "'what'", message);
@@ -47,29 +31,38 @@ constexpr const char* kNoDeviceAdvice =
     "Start a JACK server (jackd, or PipeWire's JACK) or check ALSA's default device, then launch "
     "Tolva again.";
 
+// Each step's own text; the status's text is its four characters between
+// apostrophes when they are printable, its decimal value otherwise.
 struct DyingPlay {
     AudioCall failing;
     const char* operation;
+    OSStatus status;
+    const char* code;
 };
 
 TEST(DyingPlay, EachFailingStepEndsTheApplicationWithItsOwnTextAndStartsNothing) {
+    // clang-format off
     const DyingPlay steps[] = {
-        {AudioCall::InstanceNew, "Couldn't get audio unit instance"},
-        {AudioCall::EnableOutput, "Couldn't enable output"},
-        {AudioCall::GetSampleRate, "Couldn't get sample rate"},
-        {AudioCall::EnableInput, "Couldn't enable input"},
-        {AudioCall::SetRenderCallback, "Error setting callback: "},
-        {AudioCall::SetInputStreamFormat, "Couldn't set StreamFormat on input scope / bus 0"},
-        {AudioCall::SetOutputStreamFormat, "Couldn't set StreamFormat on output scope / bus 1"},
-        {AudioCall::Initialize, "Error initializing unit:"},
-        {AudioCall::Start, "Error starting unit: "},
+        {AudioCall::InstanceNew, "Couldn't get audio unit instance", fourCharStatus("!ins"),
+         "'!ins'"},
+        {AudioCall::EnableOutput, "Couldn't enable output", fourCharStatus("a b "), "'a b '"},
+        {AudioCall::GetSampleRate, "Couldn't get sample rate", -50, "-50"},
+        {AudioCall::EnableInput, "Couldn't enable input", fourCharStatus("fmt?"), "'fmt?'"},
+        {AudioCall::SetRenderCallback, "Error setting callback: ", 1, "1"},
+        {AudioCall::SetInputStreamFormat, "Couldn't set StreamFormat on input scope / bus 0",
+         0x41424300, "1094861568"},
+        {AudioCall::SetOutputStreamFormat, "Couldn't set StreamFormat on output scope / bus 1",
+         static_cast<OSStatus>(0x81424344), "-2126363836"},  // a byte above 0x7E
+        {AudioCall::Initialize, "Error initializing unit:", fourCharStatus("what"), "'what'"},
+        {AudioCall::Start, "Error starting unit: ", -10875, "-10875"},
     };
+    // clang-format on
     for (const DyingPlay& step : steps) {
         PlayedModulator m;
-        m.device.failCall(step.failing, fourCharStatus("fmt?"));
+        m.device.failCall(step.failing, step.status);
         const bool instance = step.failing == AudioCall::InstanceNew;
         EXPECT_FATAL(m.play(),
-                     fatalText(step.operation, "'fmt?'", false, instance ? kNoDeviceAdvice : ""))
+                     fatalText(step.operation, step.code, false, instance ? kNoDeviceAdvice : ""))
             << step.operation;
     }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "support/played_modulator.h"
@@ -33,34 +34,33 @@ TEST(DeviceSetup, TheRateReachesEveryDerivedValue) {
         EXPECT_EQ(r.rate, m.c.sampleRate);
         EXPECT_EQ(doubleBits(r.twoPiNorm), doubleBits(m.c.TWO_PI_NORM.load()));
         EXPECT_EQ(r.tableLength, m.c.cycle.load());
-        const AudioStreamBasicDescription& f = m.c.streamFormat;
-        EXPECT_EQ(r.rate, f.mSampleRate);
-        EXPECT_EQ(kAudioFormatLinearPCM, f.mFormatID);
-        EXPECT_EQ(41u, f.mFormatFlags);
-        EXPECT_EQ(4u, f.mBytesPerFrame);
-        EXPECT_EQ(1u, f.mChannelsPerFrame);
-        EXPECT_EQ(32u, f.mBitsPerChannel);
-        EXPECT_EQ(1u, f.mFramesPerPacket);
-        EXPECT_EQ(4u, f.mBytesPerPacket);
+        const AudioStreamBasicDescription& f = m.c.streamFormat;  // mono 32-bit float
+        EXPECT_EQ(std::make_tuple(r.rate, fourCharCode("lpcm"), 41u, 4u, 1u, 4u, 1u, 32u),
+                  std::make_tuple(f.mSampleRate, f.mFormatID, f.mFormatFlags, f.mBytesPerPacket,
+                                  f.mFramesPerPacket, f.mBytesPerFrame, f.mChannelsPerFrame,
+                                  f.mBitsPerChannel));
     }
 }
 
-TEST(DeviceSetup, PlayMakesTheDeviceCallsInOrderAndALaterPlayTakesTheNewRate) {
+// Stop while stopped does nothing; Play and Stop make the device calls in order.
+TEST(DeviceSetup, PlayAndStopMakeTheDeviceCallsInOrderAndALaterPlayTakesTheNewRate) {
+    using C = AudioCall;
     PlayedModulator m{44100.0};
+    m.c.stop();
     m.play();
-    const std::vector<AudioCall> calls = {AudioCall::InstanceNew,
-                                          AudioCall::EnableOutput,
-                                          AudioCall::GetSampleRate,
-                                          AudioCall::EnableInput,
-                                          AudioCall::SetRenderCallback,
-                                          AudioCall::SetInputStreamFormat,
-                                          AudioCall::SetOutputStreamFormat,
-                                          AudioCall::Initialize,
-                                          AudioCall::Start};
-    EXPECT_EQ(calls, m.device.callLog());
-    m.stop();
+    m.withCycles([&] { m.c.stop(); });
+    // clang-format off
+    EXPECT_EQ((std::vector<C>{C::InstanceNew, C::EnableOutput, C::GetSampleRate, C::EnableInput,
+                              C::SetRenderCallback, C::SetInputStreamFormat,
+                              C::SetOutputStreamFormat, C::Initialize, C::Start, C::Stop,
+                              C::Uninitialize, C::Dispose}),
+              m.device.callLog());
+    // clang-format on
+    EXPECT_EQ(nullptr, m.c.toneUnit.load());
     EXPECT_EQ(nullptr, m.c.Trif.load());
+    EXPECT_EQ(nullptr, m.c.Ramf.load());
     EXPECT_EQ(0, m.device.instancesAlive());
+    EXPECT_EQ("Play", m.panel.playButton.title());
     m.device.setSampleRate(96000.0);
     m.play();
     EXPECT_EQ(96000.0, m.c.streamFormat.mSampleRate);

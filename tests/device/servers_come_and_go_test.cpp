@@ -1,7 +1,7 @@
-// The modulator on the test device and the in-process MIDI services while the
-// servers behind them come and go: MIDI whose server went away, made again
-// with the channel filter the pop-up shows, and a rate that changes under the
-// running unit. (A device that goes away is the end-to-end test's.)
+// The modulator while the servers behind it come and go: MIDI whose server
+// went away, made again with the channel filter the pop-up shows, and a rate
+// that changes under the running unit. (A device that goes away is the
+// end-to-end test's.)
 
 #include <gtest/gtest.h>
 
@@ -9,71 +9,48 @@
 #include <string>
 #include <vector>
 
-#include "app/control_panel.h"
-#include "platform/audio/manual_audio_device.h"
-#include "platform/log/system_log.h"
-#include "platform/midi/in_process_midi_services.h"
+#include "support/played_modulator.h"
 #include "support/signal_analysis.h"
 
 namespace tolva {
 namespace {
 
-class ServersComeAndGoTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        resetModulatorGlobals();
-        panel.connect(c);
-        c.mult.store(1.0);  // 440 Hz on the panel's slider
-        setAudioDeviceProvider(&device);
-        setMidiServicesProvider(&midiServices);
-        setSystemLogSink([this](std::string_view entry) { log.emplace_back(entry); });
-        device.driveFromThread(256, std::chrono::microseconds(500));
-        midiServices.addSource("keys");
-    }
-    void TearDown() override {
-        c.stop();
-        setSystemLogSink({});
-        setMidiServicesProvider(nullptr);
-        setAudioDeviceProvider(nullptr);
-    }
-    void strike(uint8_t status, uint8_t note) {
-        midiServices.send(0, {{status, note, 100}});
-        ASSERT_TRUE(midiServices.waitUntilDelivered());
-    }
-    long count(const std::string& entry) const { return std::count(log.begin(), log.end(), entry); }
+using test::PlayedModulator;
 
-    ManualAudioDevice device{48000.0};
-    InProcessMidiServices midiServices;
-    RingModulatorViewController c;
-    ControlPanel panel;
-    std::vector<std::string> log;
-};
-
-TEST_F(ServersComeAndGoTest, MidiIsMadeAgainAfterItsServerWentAwayWithThePopUpsChannel) {
-    ASSERT_TRUE(panel.midiPopupButton.userSelect(4));  // MIDI channel 3, before the first Play
-    for (int play = 0; play < 4; ++play) {
-        panel.playButton.userClick();
+TEST(ServersComeAndGo, MidiIsMadeAgainAfterItsServerWentAwayWithThePopUpsChannel) {
+    PlayedModulator m;
+    m.driveFromThread(256, std::chrono::microseconds(500));
+    m.midi.addSource("keys");
+    ASSERT_TRUE(m.panel.midiPopupButton.userSelect(4));  // MIDI channel 3, before the first Play
+    const auto made = [&] {
+        const std::vector<std::string> log = m.log();
+        return std::count(log.begin(), log.end(), "MIDI Sources: 1");
+    };
+    for (int press = 0; press < 4; ++press) {
+        m.play();  // Play, Stop, Play, Stop
     }
-    EXPECT_EQ(count("MIDI Sources: 1"), 1) << "made again while its server ran";
-    midiServices.loseServer();
-    panel.playButton.userClick();
-    EXPECT_EQ(count("MIDI Sources: 1"), 2);
-    strike(0x90, 50);
-    EXPECT_EQ(hold.load(), 0) << "channel 1 was heard";
-    strike(0x92, 55);
-    EXPECT_EQ(pitch.load(), 55.0) << "the new port hears nothing";
+    EXPECT_EQ(1, made()) << "made again while its server ran";
+    m.midi.loseServer();
+    m.play();
+    EXPECT_EQ(2, made());
+    for (const InProcessMidiServices::Packet& key :
+         {std::vector<uint8_t>{0x90, 0x50, 100}, std::vector<uint8_t>{0x92, 0x52, 100}}) {
+        m.midi.send(0, {key});
+        ASSERT_TRUE(m.midi.waitUntilDelivered());
+    }
+    EXPECT_EQ(1, hold.load()) << "channel 1 was heard";
+    EXPECT_EQ(0x52, pitch.load()) << "the new port hears nothing";
 }
 
-TEST_F(ServersComeAndGoTest, ARateChangeUnderTheRunningUnitKeepsTheCarrierAtItsFrequency) {
-    device.driveManually();
-    device.setInput(
-        [](float* dst, UInt32 frames, uint64_t) { std::fill(dst, dst + frames, 0.5f); });
-    panel.playButton.userClick();
-    std::vector<float> heard(22050);
-    device.runCycle(256, heard.data());
-    device.changeSampleRate(44100.0);
-    for (size_t at = 0; at < heard.size(); at += 225) {
-        device.runCycle(225, &heard[at]);
+TEST(ServersComeAndGo, ARateChangeUnderTheRunningUnitKeepsTheCarrierAtItsFrequency) {
+    PlayedModulator m;
+    m.play();
+    m.render(std::vector<float>(256, 0.5f));
+    m.device.changeSampleRate(44100.0);
+    std::vector<float> heard;
+    for (int k = 0; k < 98; ++k) {
+        const std::vector<float> cycle = m.render(std::vector<float>(225, 0.5f));
+        heard.insert(heard.end(), cycle.begin(), cycle.end());
     }
     // A steady 0.5 at full depth plays the carrier itself, at 0.5 of the envelope.
     EXPECT_NEAR(test::toneAmplitude(heard, 440.0, 44100.0), 0.5 * kEnvelopeOnLevel, 0.01);

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "midi/source_button_colors.h"
 #include "support/played_modulator.h"
 
 namespace tolva {
@@ -16,7 +18,7 @@ namespace {
 using test::PlayedModulator;
 
 struct Gestures {
-    std::string presses;  // p: Play/Stop, b: Bypass, m: Mute
+    std::string presses;  // p: Play/Stop, b: Bypass, m: Mute, s: the MIDI source
     std::vector<int32_t> statesSeen;
     std::vector<std::string> log;
 };
@@ -40,6 +42,8 @@ TEST(Transport, GestureSequencesGoThroughTheirStates) {
         {"mpm", {Si, In, On}, {"Unmute: previous state = 2\n"}},
         {"bpb", {By, On}, {"Unbypass: previous state = 2\n"}},
         {"mbpmb", {Si, By, On}, {"Unmute: previous state = 4\n", "Unbypass: previous state = 2\n"}},
+        {"spsp", {In, On, Out}, {}},
+        {"psp", {In, On, Out}, {}},
     };
     for (const Gestures& g : sequences) {
         PlayedModulator m;
@@ -47,6 +51,7 @@ TEST(Transport, GestureSequencesGoThroughTheirStates) {
         for (char press : g.presses) {
             ButtonModel& button = press == 'p'   ? m.panel.playButton
                                   : press == 'b' ? m.panel.bypassButton
+                                  : press == 's' ? m.panel.sourceButton
                                                  : m.panel.muteButton;
             button.userClick();
             if (m.running()) {
@@ -66,24 +71,13 @@ TEST(Transport, GestureSequencesGoThroughTheirStates) {
             EXPECT_EQ(b->state() == 1, colour == RgbaColor::systemRed()) << g.presses;
         }
         EXPECT_EQ(m.running() ? "Stop" : "Play", m.panel.playButton.title()) << g.presses;
+        // The source's three looks: the panel's, MIDI armed while stopped, MIDI live.
+        const auto midiLook = m.c.midif.load() == 0
+                                  ? std::nullopt
+                                  : std::optional(m.running() ? MidiLiveColor : MidiArmedColor);
+        EXPECT_EQ(midiLook, m.panel.sourceButton.attributedTitle().foreground) << g.presses;
         EXPECT_EQ(0.0f, m.running() ? 0.0f : m.panel.levelIndicator.floatValue());
     }
-}
-
-TEST(Transport, StopWhileStoppedDoesNothingAndStopReleasesEverything) {
-    PlayedModulator m;
-    m.c.stop();
-    EXPECT_TRUE(m.device.callLog().empty());
-    m.playOn();
-    m.device.clearCallLog();
-    m.withCycles([&] { m.c.stop(); });
-    EXPECT_EQ(
-        (std::vector<AudioCall>{AudioCall::Stop, AudioCall::Uninitialize, AudioCall::Dispose}),
-        m.device.callLog());
-    EXPECT_EQ(nullptr, m.c.toneUnit.load());
-    EXPECT_EQ(nullptr, m.c.Trif.load());
-    EXPECT_EQ(nullptr, m.c.Ramf.load());
-    EXPECT_EQ("Play", m.panel.playButton.title());
 }
 
 TEST(Transport, ADeviceThatStopsCallingBackHoldsNeitherStopNorMute) {

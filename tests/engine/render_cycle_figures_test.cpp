@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "engine/carrier_tables.h"
@@ -134,17 +135,15 @@ TEST(LevelMeter, StepsAtItsThresholds) {
 TEST(RenderFigures, AnEmptyCycleStillPullsAndHandsOverItsState) {
     PlayedModulator m;
     m.play();
-    m.c.depth.store(0.75);
-    m.c.frequency.store(1000.0);
+    m.settle(0.75, 1000.0);
+    m.c.previous_depth.store(0.25);
     m.c.phase.store(1.25);
     m.panel.levelIndicator.setFloatValue(6.0f);
     m.render({});
     EXPECT_EQ(std::vector<int32_t>{StateFadeIn}, m.states.runs());  // the pull was made
-    EXPECT_EQ(StateOn, m.c.state.load());
-    EXPECT_EQ(0.75, m.c.previous_depth.load());
-    EXPECT_EQ(1000.0 * m.c.TWO_PI_NORM.load(), m.c.previous_phase_increment.load());
-    EXPECT_EQ(1.25, m.c.phase.load());
-    EXPECT_EQ(0.0f, m.panel.levelIndicator.floatValue());
+    EXPECT_EQ(std::make_tuple(StateOn, 0.75, 1.25, 0.0f),
+              std::make_tuple(m.c.state.load(), m.c.previous_depth.load(), m.c.phase.load(),
+                              m.panel.levelIndicator.floatValue()));
     m.c.state.store(StateFadeOut);
     m.render({});
     EXPECT_EQ(StateSilent, m.c.state.load());

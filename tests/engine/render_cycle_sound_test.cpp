@@ -83,20 +83,6 @@ TEST(PassThrough, DryBypassedOrUnknownStatesAreBitIdenticalForEveryCarrier) {
     }
 }
 
-TEST(DiodeMode, WithALinearExponentSoundsLikePlainMultiplication) {
-    const std::vector<float> input = noise(1000, 3);
-    for (int32_t wave : {WaveSine, WaveTriangle, WaveRamp}) {
-        std::vector<float> outputs[2];
-        for (int32_t diode : {0, 1}) {
-            PlayedModulator m{kRate};
-            playAtRest(m, wave, 0.8, 1234.5);
-            m.c.diode.store(diode);
-            outputs[diode] = m.render(input);
-        }
-        EXPECT_EQ(outputs[0], outputs[1]) << "wave " << wave;
-    }
-}
-
 TEST(OutputBounds, NeverLouderThanTheInputAndAlwaysFinite) {
     std::mt19937 random(99);
     std::uniform_real_distribution<double> unit(0.0, 1.0);

@@ -61,7 +61,7 @@ TEST_F(RenderThreadRunning, RequestsMadeAsAFadeInEndsAreKept) {
     }
 }
 
-TEST_F(RenderThreadRunning, TheLastModulationWheelValueAlwaysBecomesTheDepth) {
+TEST_F(RenderThreadRunning, TheLastControllerValuesAlwaysReachTheSliders) {
     m.c.midif.store(1);
     for (int burst = 0; burst < 20; ++burst) {
         double last = 0.0;
@@ -70,54 +70,16 @@ TEST_F(RenderThreadRunning, TheLastModulationWheelValueAlwaysBecomesTheDepth) {
                 last = static_cast<double>((k * 37 + burst) % 128) / 127.0;
                 mmi.store(last, std::memory_order_relaxed);
                 changed.store(1, std::memory_order_release);
+                nonl.store(1.0 + 3.0 * last, std::memory_order_relaxed);
+                changen.store(1, std::memory_order_release);
             }
         });
         midiThread.join();
         m.waitForCycles(1);
         ASSERT_EQ(last, m.c.depth.load()) << "burst " << burst;
         ASSERT_EQ(last, m.panel.depthSlider.doubleValue());
+        ASSERT_EQ(1.0 + 3.0 * last, m.panel.nonlSlider.doubleValue());
     }
-}
-
-// The panel's user, the render thread and a MIDI keyboard at once, on cycles
-// of changing length. Every value they share is an atomic.
-TEST(ThreeThreads, PanelRenderAndMidiTogether) {
-    PlayedModulator m;
-    m.device.driveFromThread(
-        [](uint64_t k) { return static_cast<UInt32>((k * 2654435761u) % 1500); },
-        std::chrono::microseconds(0));
-    m.play();
-    std::atomic<bool> stop{false};
-    std::thread midiThread([&] {
-        for (uint32_t k = 0; !stop.load(); ++k) {
-            pitch.store(k % 128);
-            bend.store((k % 16384 - 8192.0) / 8192.0);
-            mmi.store((k % 128) / 127.0);
-            changed.store(1, std::memory_order_release);
-            nonl.store(1.0 + (k % 128) * 3.0 / 127.0);
-            changen.store(1, std::memory_order_release);
-            std::this_thread::yield();
-        }
-    });
-    const std::function<void(int)> gestures[] = {
-        [&](int r) { m.panel.depthSlider.userMove(r % 101 / 100.0); },
-        [&](int r) { m.panel.nonlSlider.userMove(1.0 + r % 31 / 10.0); },
-        [&](int r) { m.panel.segCtrlCarrWave.userSelect(r % 4); },
-        [&](int r) { m.panel.frequencySlider.userMove(55.0 + r % 1700); },
-        [&](int) { m.panel.diodeButton.userClick(); },
-        [&](int) { m.panel.sourceButton.userClick(); },
-        [&](int) { m.panel.bypassButton.userClick(); },
-        [&](int) { (void)m.panel.frequencyTextField.stringValue(); },  // the window's timer
-    };
-    std::mt19937 random(2);
-    for (int k = 0; k < 3000; ++k) {
-        gestures[random() % 8](static_cast<int>(random() % 10000));
-        std::this_thread::yield();
-    }
-    stop.store(true);
-    midiThread.join();
-    m.stop();
-    EXPECT_EQ(0u, m.device.cyclesAfterStop());
 }
 
 // Every carrier, the diode, the MIDI follow and the controller hand-over, on

@@ -57,7 +57,6 @@ class CycleStates {
             count_.store(at + 1, std::memory_order_release);
         }
     }
-    void clear() { count_.store(0, std::memory_order_release); }
     // The states seen, repeats of one state folded into one.
     std::vector<int32_t> runs() const {
         std::vector<int32_t> out;
@@ -83,15 +82,13 @@ class PlayedModulator : AlertPresenter {
         panel.connect(c);
         delegate.setViewController(controller);
         delegate.applicationDidFinishLaunching();
-        device.setInput([this](float* dst, UInt32 frames, uint64_t first) {
+        device.setInput([this](float* dst, UInt32 frames, uint64_t) {
             states.record(c.state.load(std::memory_order_acquire));
             if (keepBuffer) {
                 return;
             }
             for (UInt32 i = 0; i < frames; ++i) {
-                dst[i] = !cycleInput_.empty() ? cycleInput_[i % cycleInput_.size()]
-                         : stream.empty()     ? 0.25f
-                                              : stream[(first + i) % stream.size()];
+                dst[i] = cycleInput_.empty() ? 0.25f : cycleInput_[i % cycleInput_.size()];
             }
         });
         setAudioDeviceProvider(&device);
@@ -127,16 +124,6 @@ class PlayedModulator : AlertPresenter {
     }
 
     void play() { panel.playButton.userClick(); }
-    // Play, then the fade-in cycle.
-    void playOn(UInt32 frames = 64) {
-        play();
-        if (threadDriven_) {
-            waitForCycles(1);
-        } else {
-            device.runCycle(frames);
-        }
-        EXPECT_EQ(StateOn, c.state.load());
-    }
     // Stop; on a device driven by the test, cycles run meanwhile from a helper
     // thread so that the fade-out is taken up.
     void stop() {
@@ -211,7 +198,6 @@ class PlayedModulator : AlertPresenter {
     RingModulatorViewController& c = *controller;
     AppDelegate delegate;
     CycleStates states;
-    std::vector<float> stream;  // the input, repeated, when a cycle is given none
     std::atomic<bool> keepBuffer{false};
 
   private:

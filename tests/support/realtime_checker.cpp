@@ -44,22 +44,7 @@ void resetRealtimeViolations() {
 
 }  // namespace tolva::test
 
-#if defined(TOLVA_TEST_SANITIZED)
-
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-namespace {
-void onMalloc(const volatile void*, size_t) {
-    tolva::test::noteAllocation();
-}
-void onFree(const volatile void*) {
-    tolva::test::noteAllocation();
-}
-[[maybe_unused]] const int gHooksInstalled =
-    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
-}  // namespace
-
-#else
+#if !defined(TOLVA_TEST_SANITIZED)
 
 // The allocator itself, interposed; operator new and delete come through here.
 extern "C" {

@@ -1,10 +1,10 @@
 #pragma once
 
 // Counts the heap allocations a thread makes while it runs real-time code.
-// Tests wrap the code in a RealtimeSection and expect none. Locks and system
-// calls are RealtimeSanitizer's to find (a CI stage of its own); allocations
-// are counted in every build: plain builds interpose the allocator, sanitizer
-// builds use the sanitizer's allocation hooks.
+// Tests wrap the code in a RealtimeSection and expect none. Plain builds
+// interpose the allocator to count; sanitizer builds own the allocator and
+// count nothing (RealtimeSanitizer's own stage checks the render cycle for
+// allocations, locks and system calls).
 
 #include <cstdint>
 
