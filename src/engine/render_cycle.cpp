@@ -252,9 +252,15 @@ OSStatus RenderRMTone(void* inRefCon, AudioUnitRenderActionFlags* ioActionFlags,
     const uint32_t frames = inNumberFrames;
     const SampleView view = viewOf(ioData, c.streamFormat.mBytesPerFrame, frames);
 
+    // A cycle that outlived Stop (one the device held up past its bound) finds
+    // its unit already let go: it plays silence, and that is no failure.
+    AudioUnit unit = c.toneUnit.load(std::memory_order_acquire);
+    if (unit == nullptr) {
+        silence(view);
+        return noErr;
+    }
     // Pull this cycle's input into the buffer the device will play.
-    const OSStatus pulled = AudioUnitRender(c.toneUnit.load(std::memory_order_acquire),
-                                            ioActionFlags, inTimeStamp, 1, frames, ioData);
+    const OSStatus pulled = AudioUnitRender(unit, ioActionFlags, inTimeStamp, 1, frames, ioData);
     if (pulled != noErr) {
         // The failure is reported from the UI thread; this cycle plays silence.
         CheckError(pulled, kPullFailed);

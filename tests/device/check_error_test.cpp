@@ -119,5 +119,14 @@ TEST(DyingCycle, AFailedPullIsReportedFromTheUiThread) {
                  fatalText("Couldn't render from device: not full duplex", "-50", true));
 }
 
+TEST(DyingCycle, ACycleThatOutlivedStopPlaysSilenceAndReportsNothing) {
+    PlayedModulator m;
+    m.play();
+    AudioUnit unit = m.c.toneUnit.exchange(nullptr);
+    EXPECT_EQ(std::vector<float>(64, 0.0f), m.render(std::vector<float>(64, 0.5f)));
+    EXPECT_FALSE(fatalErrorPending());
+    m.c.toneUnit.store(unit);
+}
+
 }  // namespace
 }  // namespace tolva
