@@ -24,9 +24,13 @@ namespace {
 std::atomic<int> gInside{0};
 std::atomic<bool> gStallNext{false};
 std::atomic<bool> gFreedUnderCycle{false};
+std::atomic<uint64_t> gXruns{0};  // reported to the devices that have closed
 
 struct WatchedJack final : JackAudioDevice, AudioCycleHost {
-    ~WatchedJack() override { gFreedUnderCycle = gFreedUnderCycle || gInside > 0; }
+    ~WatchedJack() override {
+        gFreedUnderCycle = gFreedUnderCycle || gInside > 0;
+        gXruns += xruns();
+    }
     OSStatus start(AudioCycleHost& unit) override {
         host = &unit;
         return JackAudioDevice::start(*this);
@@ -109,32 +113,40 @@ TEST_F(JackDeviceTest, PlayMuteUnmuteAndStopEachFadeOverOneHeardCycle) {
     c.previous_depth.store(1.0);
     constexpr float kSteady = 0.25f * kEnvelopeOnLevel;
     resetRealtimeViolations();
-    for (ButtonModel* button : {&panel.playButton, &panel.muteButton, &panel.muteButton,
-                                &panel.playButton, &panel.playButton, &panel.playButton}) {
-        click(*button, 16);
-    }
-    // Each heard cycle as a letter, a run of the steady level as one: O steady,
-    // I a fade-in from 0, F a fade-out from steady, ? anything else; silence,
-    // which a cycle the busy server skipped is too, leaves no letter.
-    const std::vector<float>& heard = server.speakers->stop();
-    std::string shapes = "F";  // the silence before the first Play
-    for (size_t at = 0; at + 64 <= server.speakers->recorded; at += 64) {
-        const float* y = &heard[at];
-        const bool flat = std::all_of(y, y + 64, [&](float v) { return v == *y; });
-        const bool up = std::is_sorted(y, y + 64) && *y == 0.0f && y[63] < kSteady;
-        const bool down = std::is_sorted(y, y + 64, std::greater<>()) && *y == kSteady;
-        const char shape = flat   ? "S?O"[(*y > 0.0f) + (*y == kSteady)]
-                           : up   ? 'I'
-                           : down ? 'F'
-                                  : '?';
-        if (shape != 'S' && (shape != 'O' || shapes.back() != 'O')) {
-            shapes += shape;
+    // A run the server could not keep up with (it reports an xrun) may lose any
+    // cycle, and its letter with it: such a run is played again.
+    std::string shapes;
+    for (int run = 0; run < 4 && (run == 0 || gXruns > 0); ++run) {
+        gXruns = 0;
+        const uint64_t from = server.speakers->recorded;
+        for (ButtonModel* button : {&panel.playButton, &panel.muteButton, &panel.muteButton,
+                                    &panel.playButton, &panel.playButton, &panel.playButton}) {
+            click(*button, 16);
+        }
+        // Each heard cycle as a letter, a run of the steady level as one: O
+        // steady, I a fade-in from 0, F a fade-out from steady, ? anything else;
+        // silence leaves no letter.
+        shapes = "F";  // the silence before Play
+        for (uint64_t at = from; at + 64 <= server.speakers->recorded; at += 64) {
+            const float* y = &server.speakers->samples[at];
+            const bool flat = std::all_of(y, y + 64, [&](float v) { return v == *y; });
+            const bool up = std::is_sorted(y, y + 64) && *y == 0.0f && y[63] < kSteady;
+            const bool down = std::is_sorted(y, y + 64, std::greater<>()) && *y == kSteady;
+            const char shape = flat   ? "S?O"[(*y > 0.0f) + (*y == kSteady)]
+                               : up   ? 'I'
+                               : down ? 'F'
+                                      : '?';
+            if (shape != 'S' && (shape != 'O' || shapes.back() != 'O')) {
+                shapes += shape;
+            }
         }
     }
-    // A server too busy to run a Play's first cycle may cost one fade-in.
-    EXPECT_EQ(std::regex_replace(shapes, std::regex("FO"), "FIO",
-                                 std::regex_constants::format_first_only),
-              "FIOFIOFIOF")
+    if (gXruns > 0) {
+        GTEST_SKIP() << "the server lost cycles in every run; no run to judge";
+    }
+    // The process's first client may start late on a busy machine and miss its
+    // first cycle unreported: that may cost the first fade-in, and only it.
+    EXPECT_EQ(std::regex_replace(shapes, std::regex("^FO"), "FIO"), "FIOFIOFIOF")
         << "a Play or Mute without its one-cycle fade, or a Play that began with a step";
     EXPECT_EQ(realtimeViolations().allocations, 0u);
 }
