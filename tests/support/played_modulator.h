@@ -120,7 +120,6 @@ class PlayedModulator : AlertPresenter {
     void driveFromThread(UInt32 frames = 64,
                          std::chrono::microseconds period = std::chrono::microseconds(200)) {
         device.driveFromThread(frames, period);
-        threadDriven_ = true;
     }
 
     void play() { panel.playButton.userClick(); }
@@ -131,7 +130,7 @@ class PlayedModulator : AlertPresenter {
     }
     template <typename Action>
     void withCycles(Action action) {
-        if (threadDriven_) {
+        if (device.threadDriven()) {
             action();
             return;
         }
@@ -148,7 +147,7 @@ class PlayedModulator : AlertPresenter {
     }
     // Waits for `count` cycles that begin after this call (hang guard only).
     void waitForCycles(uint64_t count) {
-        const uint64_t target = device.cyclesRun() + count + (threadDriven_ ? 1 : 0);
+        const uint64_t target = device.cyclesRun() + count + (device.threadDriven() ? 1 : 0);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (device.cyclesRun() < target && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::yield();
@@ -210,7 +209,6 @@ class PlayedModulator : AlertPresenter {
     }
 
     std::vector<float> cycleInput_;
-    bool threadDriven_ = false;
     std::mutex logMutex_;
     std::vector<std::string> log_;
 };

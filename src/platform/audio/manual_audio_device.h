@@ -55,6 +55,8 @@ class ManualAudioDevice final : public AudioDeviceProvider {
 
     // Observations, from any thread.
     bool running() const { return running_.load(std::memory_order_acquire); }
+    // [test thread] Whether started units are driven by the device's own thread.
+    bool threadDriven() const { return threadDriven_; }
     uint64_t cyclesRun() const { return cycles_.load(std::memory_order_acquire); }
     uint64_t cyclesAfterStop() const { return cyclesAfterStop_.load(std::memory_order_acquire); }
     int instancesAlive() const { return instances_.load(std::memory_order_acquire); }
