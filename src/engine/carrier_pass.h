@@ -29,6 +29,12 @@ struct CarrierPass {
 using CarrierPassFn = void (*)(const CarrierPass& pass, float* samples, uint32_t first,
                                uint32_t count, double& phase, float& peak) TOLVA_NONBLOCKING;
 
+// [render] One modulated sample: the input x at depth d and envelope e
+// against the carrier value c (already through the diode curve when `diode`).
+// The plain pass computes every sample with it; a faster pass computes with
+// it whatever sample it cannot prove.
+float modulatedSample(float x, float d, float e, double c, bool diode) TOLVA_NONBLOCKING;
+
 // [render] The pass as the formulas give it, one sample after the other:
 // the reference every faster pass must match bit for bit.
 void plainCarrierPass(const CarrierPass& pass, float* samples, uint32_t first, uint32_t count,

@@ -512,13 +512,10 @@ TOLVA_AVX2 inline void outputs(Block& b, uint32_t g, float* samples, const Gains
 template <int32_t Wave, bool Diode>
 float plainSample(const Cycle& cy, float x, float d, float e, double phase) TOLVA_NONBLOCKING {
     double c = Wave == WaveSine ? std::sin(phase) : carrierTableLookup(cy.table, cy.length, phase);
-    const auto m = static_cast<double>(d * x);
-    const double dry = static_cast<double>(x) * (1.0 - static_cast<double>(d));
     if constexpr (Diode) {
         c = diodeCurve(c, cy.exponent);
-        return static_cast<float>(static_cast<double>(e) * (c * m) + dry);
     }
-    return static_cast<float>(static_cast<double>(e) * (m * c) + dry);
+    return modulatedSample(x, d, e, c, Diode);
 }
 
 // The samples of `groups` groups whose outputs are not proven, as the plain

@@ -68,6 +68,16 @@ void fillRamps(Ramps& r, int32_t envelopeState, uint32_t base, uint32_t count, u
     }
 }
 
+}  // namespace
+
+float modulatedSample(float x, float d, float e, double c, bool diode) TOLVA_NONBLOCKING {
+    const auto m = static_cast<double>(d * x);
+    const double dry = static_cast<double>(x) * (1.0 - static_cast<double>(d));
+    return static_cast<float>(static_cast<double>(e) * (diode ? c * m : m * c) + dry);
+}
+
+namespace {
+
 struct Carrier {
     const float* table;
     int32_t length;
@@ -90,23 +100,19 @@ void modulate(float* samples, uint32_t count, const Ramps& r, const Carrier& car
         const float x = samples[k];
         const float d = r.depth[k];
         const float e = r.envelope[k];
-        const double oneMinusDepth = 1.0 - static_cast<double>(d);
-        double y;
+        float out;
         if constexpr (Wave == WaveSelf) {
+            const double oneMinusDepth = 1.0 - static_cast<double>(d);
             const auto s = static_cast<double>((d * x) * e);
-            y = x > 0.0f ? (s + oneMinusDepth) * static_cast<double>(x)
-                         : (oneMinusDepth - s) * static_cast<double>(x);
+            out = static_cast<float>(x > 0.0f ? (s + oneMinusDepth) * static_cast<double>(x)
+                                              : (oneMinusDepth - s) * static_cast<double>(x));
         } else {
-            const double c = carrierAt<Wave>(carrier, phase);
-            const auto m = static_cast<double>(d * x);
-            const double dry = static_cast<double>(x) * oneMinusDepth;
+            double c = carrierAt<Wave>(carrier, phase);
             if constexpr (Diode) {
-                y = static_cast<double>(e) * (da(c) * m) + dry;
-            } else {
-                y = static_cast<double>(e) * (m * c) + dry;
+                c = da(c);
             }
+            out = modulatedSample(x, d, e, c, Diode);
         }
-        const auto out = static_cast<float>(y);
         samples[k] = out;
         const float magnitude = std::fabs(out);
         if (magnitude > peak) {
