@@ -38,6 +38,11 @@ int process(jack_nframes_t frames, void* arg) {
             self.firstFrame = now - static_cast<jack_nframes_t>(self.recorded);
         }
         const uint64_t at = now - self.firstFrame;
+        if (const size_t gap = self.gaps.load(); at > self.recorded && gap < self.kGapSlots) {
+            self.gapStart[gap] = self.recorded;
+            self.gapEnd[gap] = at;
+            self.gaps.store(gap + 1);
+        }
         for (jack_nframes_t i = 0; i < frames && at + i < self.samples.size(); ++i) {
             self.samples[at + i] = audio[i];
         }
@@ -64,6 +69,16 @@ ProbeClient::ProbeClient(Role r, const std::string& name, bool physical)
 bool ProbeClient::recordMore(uint64_t frames) {
     const uint64_t target = recorded + frames;
     return waitUntil([&] { return recorded >= target; });
+}
+
+bool ProbeClient::missedBetween(uint64_t from, uint64_t to) const {
+    const size_t count = gaps.load();
+    for (size_t g = 0; g < count; ++g) {
+        if (gapStart[g] < to && from < gapEnd[g]) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<float> ProbeClient::last(uint64_t frames) const {

@@ -15,6 +15,7 @@
 #include <jack/jack.h>
 #include <sys/types.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -46,6 +47,12 @@ struct ProbeClient {
     std::vector<float> samples;                              // Speakers
     uint32_t firstFrame = 0;
     std::atomic<uint64_t> recorded{0};
+    // Speakers: whether a cycle never reached them (the server skipped it, or
+    // they ran late) anywhere in recorded frames from .. to-1.
+    bool missedBetween(uint64_t from, uint64_t to) const;
+    static constexpr size_t kGapSlots = 1024;
+    std::array<uint64_t, kGapSlots> gapStart{}, gapEnd{};  // written before `gaps`
+    std::atomic<size_t> gaps{0};
 };
 
 struct JackTestServer {
